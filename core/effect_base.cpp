@@ -1,0 +1,82 @@
+#include "core/effect_base.h"
+
+namespace vx {
+
+int32_t VXAPI RefIncrement(RefCounter* r) {
+    return EffectBase::FromRefCounter(r)->refCount.fetch_add(1) + 1;
+}
+
+int32_t VXAPI RefDecrement(RefCounter* r) {
+    int32_t left = EffectBase::FromRefCounter(r)->refCount.fetch_sub(1) - 1;
+    if (left == 0) r->ops->Destroy(r, 1);
+    return left;
+}
+
+Bool32 VXAPI RefIsShared(RefCounter* r) { return EffectBase::FromRefCounter(r)->refCount.load() > 1; }
+
+Status EffectBase::QueryInterface(const Guid& iid, void** out) {
+    if (!out) return kNoInterface;
+    if (SameGuid(iid, kEffectInterfaceId) || SameGuid(iid, kEffectInterfaceId2)) {
+        *out = &effect;
+    } else if (SameGuid(iid, kSecondaryInterfaceId)) {
+        *out = &secondary;
+    } else {
+        *out = nullptr;
+        return kNoInterface;
+    }
+    AddRef();
+    return kOk;
+}
+
+void EffectBase::Reset() {
+    frameHeight = 0;
+    frameWidth = 0;
+    bytesPerPixel = 0;
+}
+
+Status EffectBase::Prepare(const RenderArgs& args) {
+    HostFrameHolder* inputHolder = args.inputs->holders[0];
+    HostFrame* input = inputHolder->ops->GetFrame(inputHolder);
+    if (!input) return kNoFrame;
+
+    void* obj = nullptr;
+    input->ops->GetInterface(input, &kFrameInterfaceId, &obj);
+    auto* frameInterface = static_cast<HostUnknown*>(obj);
+
+    frameHeight = input->ops->Height(input);
+    frameWidth = input->ops->Width(input);
+    bytesPerPixel = uint16_t(input->ops->BitsPerPixel(input) >> 3);
+
+    Status st;
+    if (sharesInputFrame)
+        st = args.services->ops->ShareInputFrame(args.services, &kOutputFrameServiceId,
+                                                 args.output, inputHolder);
+    else
+        st = args.services->ops->CreateOutputFrame(args.services, &kOutputFrameServiceId,
+                                                   args.output, frameInterface, 512, 64);
+    if (frameInterface) frameInterface->ops->Release(frameInterface);
+    return st;
+}
+
+namespace {
+
+EffectBase* Owner(SecondaryInterface* s) { return EffectBase::FromSecondary(s); }
+
+Status VXAPI SecondaryQueryInterface(SecondaryInterface* s, const Guid* iid, void** out) {
+    return Owner(s)->effect.ops->QueryInterface(&Owner(s)->effect, iid, out);
+}
+int32_t VXAPI SecondaryAddRef(SecondaryInterface* s) { return Owner(s)->AddRef(); }
+int32_t VXAPI SecondaryRelease(SecondaryInterface* s) { return Owner(s)->Release(); }
+int32_t VXAPI SecondaryGetRefCount(SecondaryInterface* s) { return Owner(s)->refCount.load(); }
+Bool32 VXAPI SecondaryAnswer4(SecondaryInterface*, const void*) { return 1; }
+int32_t VXAPI SecondaryAnswer5(SecondaryInterface*, const void*) { return 0; }
+double VXAPI SecondaryAnswer6(SecondaryInterface*, const void*) { return 0.0; }
+int32_t VXAPI SecondaryAnswer7(SecondaryInterface*, const void*) { return 0; }
+
+}  // namespace
+
+const SecondaryOps kSecondaryOps = {SecondaryQueryInterface, SecondaryAddRef,  SecondaryRelease,
+                                    SecondaryGetRefCount,    SecondaryAnswer4, SecondaryAnswer5,
+                                    SecondaryAnswer6,        SecondaryAnswer7};
+
+}  // namespace vx

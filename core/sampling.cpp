@@ -1,0 +1,299 @@
+#include "core/sampling.h"
+
+#include <cstring>
+
+namespace vx {
+
+const char16_t* const kInterpolationNames[5] = {u"none", u"bilinear", u"bicubic (sharp)",
+                                                u"bicubic (soft)", u"bicubic (more exact)"};
+
+namespace {
+
+// Positions below 0 are sent far outside: truncation would otherwise map
+// -0.5 to column 0.
+constexpr double kFarOutside = 9999999.0;
+
+double Abs(double v) { return v < 0 ? -v : v; }
+
+}  // namespace
+
+uint8_t ClampToByte(double v) {
+    if (!(v > 0.0)) return 0;  // also NaN
+    if (v >= 254.5) return 255;
+    return uint8_t(int32_t(v + 0.5));
+}
+
+double CubicKernel(double x) {
+    if (x <= 1.0) return 1.25 * x * x * x - 2.25 * x * x + 1.0;
+    return -0.75 * x * x * x + 3.75 * x * x - 6.0 * x + 3.0;
+}
+
+double Spline16Kernel(double x) {
+    if (x <= 1.0) return x * x * x - 1.8 * x * x - 0.2 * x + 1.0;
+    double y = x - 1.0;
+    return -y * y * y / 3.0 + 0.8 * y * y - 7.0 / 15.0 * y;
+}
+
+double Spline36Kernel(double x) {
+    if (x <= 1.0) return 13.0 / 11.0 * x * x * x - 453.0 / 209.0 * x * x - 3.0 / 209.0 * x + 1.0;
+    if (x <= 2.0) {
+        double y = x - 1.0;
+        return -6.0 / 11.0 * y * y * y + 270.0 / 209.0 * y * y - 156.0 / 209.0 * y;
+    }
+    double y = x - 2.0;
+    return 1.0 / 11.0 * y * y * y - 45.0 / 209.0 * y * y + 26.0 / 209.0 * y;
+}
+
+Sampler::Sampler(const EffectBase& effect, const FrameView& source, const FrameView& destination)
+    : src(source),
+      dst(destination),
+      width(uint32_t(effect.frameWidth)),
+      height(uint32_t(effect.frameHeight)),
+      bytesPerPixel(effect.bytesPerPixel),
+      outside{effect.outsideColor.blue, effect.outsideColor.green, effect.outsideColor.red,
+              effect.outsideColor.alpha} {}
+
+void Sampler::WriteOutside(uint32_t x, uint32_t y) const {
+    std::memcpy(Dst(x, y), outside, bytesPerPixel > 4 ? 4 : bytesPerPixel);
+}
+
+void Sampler::SamplePixel(uint32_t x, uint32_t y, bool fieldAware, int32_t mode, double fx,
+                          double fy) const {
+    if (x >= width || y >= height) return;
+    // NaN counts as outside too.
+    if (!(fx >= 0.0)) fx = kFarOutside;
+    if (!(fy >= 0.0)) fy = kFarOutside;
+    switch (mode) {
+        case kInterpolateNone: {
+            // Positions beyond any frame are outside; keep them out of integer range.
+            int64_t col = fx < 4.0e9 ? int64_t(fx + 0.5) : int64_t(width);
+            int64_t row = fy < 4.0e9 ? int64_t(fy + 0.5) : int64_t(height);
+            SampleNearest(x, y, col, row, fieldAware);
+            break;
+        }
+        case kInterpolateCubicSharp:
+            SampleKernel(x, y, 4, CubicKernel, fieldAware, fx, fy);
+            break;
+        case kInterpolateCubicSoft:
+            SampleKernel(x, y, 4, Spline16Kernel, fieldAware, fx, fy);
+            break;
+        case kInterpolateCubicExact:
+            SampleKernel(x, y, 6, Spline36Kernel, fieldAware, fx, fy);
+            break;
+        default:
+            SampleBilinear(x, y, fieldAware, fx, fy);
+            break;
+    }
+}
+
+void Sampler::SampleNearest(uint32_t x, uint32_t y, int64_t col, int64_t row,
+                            bool fieldAware) const {
+    if (FieldsApart(fieldAware) && ((row ^ int64_t(y)) & 1)) row += 1;
+    if (uint64_t(col) >= width || uint64_t(row) >= height) {
+        WriteOutside(x, y);
+        return;
+    }
+    std::memcpy(Dst(x, y), Src(uint32_t(col), uint32_t(row)), bytesPerPixel);
+}
+
+void Sampler::SampleBilinear(uint32_t x, uint32_t y, bool fieldAware, double fx,
+                             double fy) const {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= double(width) || fy >= double(height)) {
+        WriteOutside(x, y);
+        return;
+    }
+    const int32_t ix = int32_t(fx);
+    const int32_t iy = int32_t(fy);
+    const int32_t w = int32_t(width), h = int32_t(height);
+    if (iy >= h - 1 || ix >= w - 2) {
+        SampleNearest(x, y, ix, iy, fieldAware);
+        return;
+    }
+    const double dx = fx - ix, dy = fy - iy;
+    const double wTopLeft = (1.0 - dx) * (1.0 - dy);
+    const double wTopRight = dx * (1.0 - dy);
+    const double wBottomLeft = dy * (1.0 - dx);
+    const double wBottomRight = dx * dy;
+
+    int32_t top = iy, bottom = iy + 1;
+    if (FieldsApart(fieldAware)) {
+        if (((iy ^ int32_t(y)) & 1) == 0) {
+            top = iy;
+            bottom = iy + 2;
+        } else {
+            top = iy - 1;
+            bottom = iy + 1;
+        }
+        if (iy >= h - 2) {
+            top -= 2;
+            bottom -= 2;
+        }
+        if (top < 0) {
+            top = 0;
+            bottom = 2;
+        }
+        // Very short frames: keep both rows inside.
+        if (bottom > h - 1) bottom = h - 1;
+        if (top > h - 1) top = h - 1;
+    }
+    const uint8_t* a = Src(uint32_t(ix), uint32_t(top));
+    const uint8_t* b = Src(uint32_t(ix), uint32_t(bottom));
+    const uint32_t n = bytesPerPixel;
+    uint8_t* out = Dst(x, y);
+    for (uint32_t i = 0; i < n; ++i) {
+        double v = a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft +
+                   b[i + n] * wBottomRight;
+        out[i] = ClampToByte(v);
+    }
+}
+
+void Sampler::SampleKernel(uint32_t x, uint32_t y, int taps, double (*kernel)(double),
+                           bool fieldAware, double fx, double fy) const {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= double(width) || fy >= double(height)) {
+        WriteOutside(x, y);
+        return;
+    }
+    const int32_t half = taps / 2;
+    const int32_t ix = int32_t(fx), iy = int32_t(fy);
+    const int32_t w = int32_t(width), h = int32_t(height);
+    const bool fields = FieldsApart(fieldAware);
+    const uint32_t channels = bytesPerPixel == 4 ? 4 : 3;
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int32_t r = iy - (half - 1); r <= iy + half; ++r) {
+        const double wy = kernel(Abs(r - fy));
+        int32_t row = r < 0 ? 0 : r > h - 1 ? h - 1 : r;
+        if (fields && ((row ^ int32_t(y)) & 1)) {
+            // Stay in the destination row's field; past the last row step back instead.
+            row = row + 1 < h ? row + 1 : row - 1;
+        }
+        const uint8_t* line = src.Row(row);
+        for (int32_t c = ix - (half - 1); c <= ix + half; ++c) {
+            const double wgt = wy * kernel(Abs(c - fx));
+            const int32_t col = c < 0 ? 0 : c > w - 1 ? w - 1 : c;
+            const uint8_t* p = line + uint32_t(col) * bytesPerPixel;
+            // Two-byte packed pixels have only two bytes to weigh.
+            for (uint32_t i = 0; i < channels && i < bytesPerPixel; ++i) sum[i] += wgt * p[i];
+        }
+    }
+    uint8_t* out = Dst(x, y);
+    for (uint32_t i = 0; i < channels && i < bytesPerPixel; ++i) out[i] = ClampToByte(sum[i]);
+}
+
+void StoreClampedPixel(int32_t red, int32_t green, int32_t blue, int32_t alpha, uint8_t* dst,
+                       uint32_t bytesPerPixel) {
+    auto clamp = [](int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+    dst[2] = clamp(red);
+    dst[1] = clamp(green);
+    dst[0] = clamp(blue);
+    if (bytesPerPixel == 4) dst[3] = alpha <= 0 ? 255 : alpha > 255 ? 255 : uint8_t(alpha);
+}
+
+namespace {
+
+// Rounds a position inside the frame to the nearest pixel; within half a pixel
+// of the far edge it stays on the last pixel.
+bool NearestInside(const EffectBase& effect, double fx, double fy, int32_t* col, int32_t* row) {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= effect.frameWidth || fy >= effect.frameHeight)
+        return false;
+    *col = int32_t(fx + 0.5);
+    *row = int32_t(fy + 0.5);
+    if (*col > effect.frameWidth - 1) *col = effect.frameWidth - 1;
+    if (*row > effect.frameHeight - 1) *row = effect.frameHeight - 1;
+    return true;
+}
+
+}  // namespace
+
+void ReadPixelRgb(const EffectBase& effect, const FrameView& frame, bool skip, double fx, double fy,
+                  Rgb* out) {
+    int32_t col, row;
+    if (!NearestInside(effect, fx, fy, &col, &row)) {
+        *out = {0, 0, 0};
+        return;
+    }
+    if (skip) return;
+    const uint8_t* p = frame.Row(row) + col * effect.bytesPerPixel;
+    *out = {p[2], p[1], p[0]};
+}
+
+void ReadPixelYuv(const EffectBase& effect, const FrameView& frame, bool skip, double fx, double fy,
+                  Yuv* out) {
+    int32_t col, row;
+    if (!NearestInside(effect, fx, fy, &col, &row)) {
+        *out = {0, 0, 0};
+        return;
+    }
+    if (skip) return;
+    const uint8_t* p = frame.Row(row) + col * 2;
+    if (col & 1) {
+        *out = {p[1], p[-2], p[0]};
+    } else if (col + 1 < effect.frameWidth) {
+        *out = {p[1], p[0], p[2]};
+    } else {
+        // A last pixel without a partner has no second chroma byte: neutral.
+        *out = {p[1], p[0], 128};
+    }
+}
+
+Hsv RgbToHsv(uint8_t red, uint8_t green, uint8_t blue) {
+    const int32_t mx = red > green ? (red > blue ? red : blue) : (green > blue ? green : blue);
+    const int32_t mn = red < green ? (red < blue ? red : blue) : (green < blue ? green : blue);
+    Hsv out{0.0, 0.0, mx / 255.0};
+    if (mx == 0) return out;
+    out.saturation = double(mx - mn) / double(mx);
+    if (out.saturation == 0.0) return out;
+    const double d = double(mx - mn);
+    if (mx == red)
+        out.hue = double(green - blue) / d * 60.0;
+    else if (mx == green)
+        out.hue = double(blue - red) / d * 60.0 + 120.0;
+    else
+        out.hue = double(red - green) / d * 60.0 + 240.0;
+    if (out.hue < 0.0) out.hue += 360.0;
+    return out;
+}
+
+Rgb HsvToRgb(double hue, double saturation, double value) {
+    double r, g, b;
+    if (saturation == 0.0) {
+        r = g = b = value;
+    } else {
+        const double h = hue == 360.0 ? 0.0 : hue / 60.0;
+        // Hues outside 0..360 wrap into the six sectors instead of leaving them.
+        int32_t i = (h >= 0.0 && h < 6.0) ? int32_t(h) : 0;
+        double f = h - i;
+        if (!(h >= 0.0 && h < 6.0)) {
+            double wrapped = h - 6.0 * double(int64_t(h / 6.0));
+            if (wrapped < 0.0) wrapped += 6.0;
+            if (!(wrapped >= 0.0 && wrapped < 6.0)) wrapped = 0.0;  // NaN, inf
+            i = int32_t(wrapped);
+            f = wrapped - i;
+        }
+        const double v = value, s = saturation;
+        const double p = v * (1.0 - s), q = v * (1.0 - s * f), t = v * (1.0 - s * (1.0 - f));
+        switch (i) {
+            case 0: r = v, g = t, b = p; break;
+            case 1: r = q, g = v, b = p; break;
+            case 2: r = p, g = v, b = t; break;
+            case 3: r = p, g = q, b = v; break;
+            case 4: r = t, g = p, b = v; break;
+            default: r = v, g = p, b = q; break;
+        }
+    }
+    return {ClampToByte(r * 255.0), ClampToByte(g * 255.0), ClampToByte(b * 255.0)};
+}
+
+bool FramesMatchPrepared(const EffectBase& effect, const FrameView& src, const FrameView& dst) {
+    const int32_t bpp = effect.bytesPerPixel;
+    if (bpp < 2 || bpp > 4 || effect.frameWidth <= 0 || effect.frameHeight <= 0) return false;
+    for (const FrameView* f : {&src, &dst}) {
+        if (!f->bits || f->width < effect.frameWidth || f->height < effect.frameHeight ||
+            f->bitsPerPixel != bpp * 8)
+            return false;
+        const int64_t pitch = f->pitch < 0 ? -f->pitch : f->pitch;
+        if (pitch < int64_t(effect.frameWidth) * bpp) return false;
+    }
+    return true;
+}
+
+}  // namespace vx

@@ -1,0 +1,11 @@
+// Creators of the library's effects, one per effect module.
+#pragma once
+
+#include "core/host_abi.h"
+
+namespace vx {
+
+EffectInterface* CreateColorAdjust();
+EffectInterface* CreateTransform();
+
+}  // namespace vx

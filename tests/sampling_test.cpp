@@ -1,0 +1,159 @@
+// The shared sampler and the colour helpers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/sampling.h"
+#include "host/standin_host.h"
+#include "tests/test_frames.h"
+
+namespace vx {
+namespace {
+
+struct SamplerFixture : ::testing::Test {
+    host::Frame src{host::FrameFormat{16, 12, 32}};
+    host::Frame dst{host::FrameFormat{16, 12, 32}};
+    EffectBase effect;
+
+    void SetUp() override {
+        test::PaintTestPicture(src);
+        effect.frameWidth = 16;
+        effect.frameHeight = 12;
+        effect.bytesPerPixel = 4;
+        effect.outsideColor = {10, 20, 30, 40};
+    }
+    Sampler Make() { return Sampler(effect, ViewFrame(src.Host()), ViewFrame(dst.Host())); }
+    std::vector<uint8_t> Out(int x, int y) { return {dst.Row(y) + 4 * x, dst.Row(y) + 4 * x + 4}; }
+    std::vector<uint8_t> In(int x, int y) { return {src.Row(y) + 4 * x, src.Row(y) + 4 * x + 4}; }
+};
+
+TEST_F(SamplerFixture, WholePositionsReproduceTheSourceInEveryMode) {
+    Sampler s = Make();
+    for (int mode = 0; mode <= 4; ++mode) {
+        SCOPED_TRACE(mode);
+        s.SamplePixel(1, 2, false, mode, 3.0, 5.0);
+        // The kernels' weights at whole positions are 1 and 0 (up to rounding).
+        EXPECT_EQ(Out(1, 2), In(3, 5));
+    }
+}
+
+TEST_F(SamplerFixture, BilinearFallsBackToNearestAtTheRightAndBottomEdges) {
+    Sampler s = Make();
+    s.SampleBilinear(0, 0, false, 14.5, 3.5);  // ix = width - 2
+    EXPECT_EQ(Out(0, 0), In(14, 3));
+    s.SampleBilinear(0, 0, false, 2.5, 11.2);  // iy = height - 1
+    EXPECT_EQ(Out(0, 0), In(2, 11));
+    s.SampleBilinear(0, 0, false, 2.5, 3.0);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(Out(0, 0)[c], ClampToByte((In(2, 3)[c] + In(3, 3)[c]) * 0.5));
+}
+
+TEST_F(SamplerFixture, PositionsOutsideGiveTheOutsideColourInEveryMode) {
+    Sampler s = Make();
+    const std::vector<uint8_t> outside = {30, 20, 10, 40};  // blue, green, red, alpha
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int mode = -1; mode <= 5; ++mode) {
+        for (auto [fx, fy] : {std::pair{-0.1, 2.0}, {2.0, -0.1}, {16.0, 1.0}, {1.0, 12.0},
+                              {nan, 1.0}, {1.0, inf}, {-inf, 1.0}, {1e300, 1e300}}) {
+            SCOPED_TRACE(::testing::Message() << mode << " " << fx << "," << fy);
+            dst.Fill(0);
+            s.SamplePixel(4, 4, true, mode, fx, fy);
+            EXPECT_EQ(Out(4, 4), outside);
+        }
+    }
+    dst.Fill(7);
+    s.SamplePixel(16, 0, false, 1, 1.0, 1.0);  // destination outside: nothing written
+    EXPECT_TRUE(test::PaddingUntouched(dst));
+}
+
+TEST_F(SamplerFixture, FieldAwareSamplingStaysInTheDestinationRowsField) {
+    host::FrameFormat interlaced{16, 12, 32};
+    interlaced.fieldCode = 1;
+    host::Frame field(interlaced);
+    test::PaintTestPicture(field);
+    Sampler s(effect, ViewFrame(field.Host()), ViewFrame(dst.Host()));
+    s.SampleNearest(0, 3, 5, 4, true);  // row 4 is even, y = 3 odd: row 5
+    EXPECT_EQ(Out(0, 3), std::vector<uint8_t>(field.Row(5) + 20, field.Row(5) + 24));
+    s.SampleNearest(0, 3, 5, 4, false);
+    EXPECT_EQ(Out(0, 3), std::vector<uint8_t>(field.Row(4) + 20, field.Row(4) + 24));
+    // Bilinear at a whole odd row from an even destination row blends rows 4 and 6.
+    s.SampleBilinear(0, 2, true, 5.0, 5.0);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(Out(0, 2)[c], ClampToByte(field.Row(4)[20 + c] * 1.0 * 1.0 +
+                                            field.Row(6)[20 + c] * 0.0))
+            << c;
+    // The last rows and the kernel's clamped rows stay inside the frame.
+    for (int mode = 1; mode <= 4; ++mode)
+        for (uint32_t y = 0; y < 12; ++y) s.SamplePixel(3, y, true, mode, 7.3, 11.9);
+    EXPECT_TRUE(test::PaddingUntouched(dst));
+}
+
+TEST(ColourHelpers, ClampToByteRoundsHalfUpAndClips) {
+    EXPECT_EQ(ClampToByte(254.4), 254);
+    EXPECT_EQ(ClampToByte(254.5), 255);
+    EXPECT_EQ(ClampToByte(-3), 0);
+    EXPECT_EQ(ClampToByte(0.5), 1);
+    EXPECT_EQ(ClampToByte(0.49), 0);
+    EXPECT_EQ(ClampToByte(1e300), 255);
+    EXPECT_EQ(ClampToByte(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+TEST(ColourHelpers, HsvRoundTripsAndWrapsHues) {
+    Hsv red = RgbToHsv(255, 0, 0);
+    EXPECT_EQ(red.hue, 0);
+    EXPECT_EQ(red.saturation, 1);
+    EXPECT_EQ(red.value, 1);
+    Rgb a = HsvToRgb(360, 1, 1), b = HsvToRgb(0, 1, 1);
+    EXPECT_EQ(a.red, b.red);
+    EXPECT_EQ(a.green, b.green);
+    EXPECT_EQ(a.blue, b.blue);
+    EXPECT_EQ(RgbToHsv(0, 0, 0).hue, 0);
+    EXPECT_EQ(RgbToHsv(80, 80, 80).saturation, 0);
+    EXPECT_NEAR(RgbToHsv(255, 0, 128).hue, 360 - 128.0 / 255 * 60, 1e-9);
+    for (int r = 0; r < 256; r += 51)
+        for (int g = 0; g < 256; g += 17)
+            for (int bl = 0; bl < 256; bl += 85) {
+                Hsv h = RgbToHsv(uint8_t(r), uint8_t(g), uint8_t(bl));
+                Rgb back = HsvToRgb(h.hue, h.saturation, h.value);
+                EXPECT_EQ(back.red, r);
+                EXPECT_EQ(back.green, g);
+                EXPECT_EQ(back.blue, bl);
+            }
+    // Hues beyond a turn wrap; nonsense hues give a colour, not garbage.
+    Rgb wrapped = HsvToRgb(480, 1, 1), plain = HsvToRgb(120, 1, 1);
+    EXPECT_EQ(wrapped.green, plain.green);
+    EXPECT_EQ(wrapped.red, plain.red);
+    HsvToRgb(std::numeric_limits<double>::quiet_NaN(), 1, 1);
+}
+
+TEST(ColourHelpers, ReadPixelStaysInsideNearTheFarEdge) {
+    host::Frame f(host::FrameFormat{5, 3, 24});
+    test::PaintTestPicture(f);
+    EffectBase e;
+    e.frameWidth = 5;
+    e.frameHeight = 3;
+    e.bytesPerPixel = 3;
+    Rgb rgb{1, 1, 1};
+    ReadPixelRgb(e, ViewFrame(f.Host()), false, 4.7, 2.6, &rgb);
+    EXPECT_EQ(rgb.red, f.Row(2)[14]);
+    ReadPixelRgb(e, ViewFrame(f.Host()), false, -0.2, 1, &rgb);
+    EXPECT_EQ(rgb.red + rgb.green + rgb.blue, 0);
+
+    host::Frame y(host::FrameFormat{5, 2, 16, 1});
+    test::PaintTestPicture(y);
+    e.bytesPerPixel = 2;
+    e.frameHeight = 2;
+    Yuv yuv{};
+    ReadPixelYuv(e, ViewFrame(y.Host()), false, 3, 0, &yuv);  // odd column
+    EXPECT_EQ(yuv.luma, y.Row(0)[7]);
+    EXPECT_EQ(yuv.u, y.Row(0)[4]);
+    EXPECT_EQ(yuv.v, y.Row(0)[6]);
+    ReadPixelYuv(e, ViewFrame(y.Host()), false, 4.4, 1, &yuv);  // lone last column
+    EXPECT_EQ(yuv.luma, y.Row(1)[9]);
+    EXPECT_EQ(yuv.v, 128);
+}
+
+}  // namespace
+}  // namespace vx

@@ -13,12 +13,11 @@ namespace {
 // may start up to 64 bits before the binary point.
 constexpr std::uint32_t kTwoOverPiWords[] = {
     0x00000000, 0x00000000,  // padding
-    0xA2F9836E, 0x4E441529, 0xFC2757D1, 0xF534DDC0, 0xDB629599, 0x3C439041, 0xFE5163AB,
-    0xDEBBC561, 0xB7246E3A, 0x424DD2E0, 0x06492EEA, 0x09D1921C, 0xFE1DEB1C, 0xB129A73E,
-    0xE88235F5, 0x2EBB4484, 0xE99C7026, 0xB45F7E41, 0x3991D639, 0x835339F4, 0x9C845F8B,
-    0xBDF9283B, 0x1FF897FF, 0xDE05980F, 0xEF2F118B, 0x5A0A6D1F, 0x6D367ECF, 0x27CB09B7,
-    0x4F463F66, 0x9E5FEA2D, 0x7527BAC7, 0xEBE5F17B, 0x3D0739F7, 0x8A5292EA, 0x6BFB5FB1,
-    0x1F8D5D08, 0x56033046, 0xFC7B6BAB, 0xF0CFBC20, 0x9AF4361D,
+    0xA2F9836E, 0x4E441529, 0xFC2757D1, 0xF534DDC0, 0xDB629599, 0x3C439041, 0xFE5163AB, 0xDEBBC561,
+    0xB7246E3A, 0x424DD2E0, 0x06492EEA, 0x09D1921C, 0xFE1DEB1C, 0xB129A73E, 0xE88235F5, 0x2EBB4484,
+    0xE99C7026, 0xB45F7E41, 0x3991D639, 0x835339F4, 0x9C845F8B, 0xBDF9283B, 0x1FF897FF, 0xDE05980F,
+    0xEF2F118B, 0x5A0A6D1F, 0x6D367ECF, 0x27CB09B7, 0x4F463F66, 0x9E5FEA2D, 0x7527BAC7, 0xEBE5F17B,
+    0x3D0739F7, 0x8A5292EA, 0x6BFB5FB1, 0x1F8D5D08, 0x56033046, 0xFC7B6BAB, 0xF0CFBC20, 0x9AF4361D,
 };
 constexpr int kPaddingBits = 64;
 constexpr int kWindowWords = 6;  // 192 bits of 2/pi per reduction
@@ -47,7 +46,9 @@ void Split(double a, double* hi, double* lo) {
 }
 
 // Exact conversion of an integer below 2^53.
-double ToDouble(std::uint64_t v) { return static_cast<double>(static_cast<std::int64_t>(v)); }
+double ToDouble(std::uint64_t v) {
+    return static_cast<double>(static_cast<std::int64_t>(v));
+}
 
 }  // namespace
 
@@ -65,7 +66,8 @@ int ReducePio2Large(double x, double* y0, double* y1) {
     TwoOverPiWindow(e - 1, w);
 
     // p = m * window, 8 little-endian words; x * 2/pi mod 4 = p / 2^190 mod 4.
-    const std::uint32_t mw[2] = {static_cast<std::uint32_t>(m), static_cast<std::uint32_t>(m >> 32)};
+    const std::uint32_t mw[2] = {static_cast<std::uint32_t>(m),
+                                 static_cast<std::uint32_t>(m >> 32)};
     std::uint32_t p[kWindowWords + 2] = {};
     for (int i = 0; i < kWindowWords; ++i) {
         std::uint64_t carry = 0;
@@ -164,9 +166,9 @@ double ScaleByPowerOfTwo(double x, int n) {
 
 namespace {
 
-// atan(y / x), or pi - atan(y / x) with from_pi, for positive finite y, x with y/x within 2^+-61. The rounding error of the
-// quotient alone would add up to half an ulp on top of the arctangent's own error, so the
-// exact remainder y - q*x is carried into the evaluation as a tail.
+// atan(y / x), or pi - atan(y / x) with from_pi, for positive finite y, x with y/x within 2^+-61.
+// The rounding error of the quotient alone would add up to half an ulp on top of the arctangent's
+// own error, so the exact remainder y - q*x is carried into the evaluation as a tail.
 double AtanOfQuotient(double y, double x, bool from_pi) {
     // Scale so x is in [1, 2): the splitting below cannot overflow and y stays normal.
     if (x < 0x1p-1022) {
@@ -258,8 +260,8 @@ double Pow(double x, double y) {
     std::int32_t ix = hx & 0x7fffffff;
     const std::int32_t iy = hy & 0x7fffffff;
 
-    if ((iy | ly) == 0) return 1.0;                  // x^0 = 1, even for NaN x
-    if (hx == 0x3ff00000 && lx == 0) return 1.0;     // 1^y = 1, even for NaN y
+    if ((iy | ly) == 0) return 1.0;               // x^0 = 1, even for NaN x
+    if (hx == 0x3ff00000 && lx == 0) return 1.0;  // 1^y = 1, even for NaN y
     if (x != x || y != y) return (x + 0.0) + (y + 0.0);
 
     // For x < 0: 0 = y not an integer, 1 = odd integer, 2 = even integer.
@@ -280,14 +282,14 @@ double Pow(double x, double y) {
     }
 
     if (ly == 0) {
-        if (iy == 0x7ff00000) {                                 // y = +-inf
-            if (((ix - 0x3ff00000) | lx) == 0) return 1.0;      // (-1)^+-inf = 1
-            if (ix >= 0x3ff00000) return hy >= 0 ? y : 0.0;     // |x| > 1
-            return hy < 0 ? -y : 0.0;                           // |x| < 1
+        if (iy == 0x7ff00000) {                              // y = +-inf
+            if (((ix - 0x3ff00000) | lx) == 0) return 1.0;   // (-1)^+-inf = 1
+            if (ix >= 0x3ff00000) return hy >= 0 ? y : 0.0;  // |x| > 1
+            return hy < 0 ? -y : 0.0;                        // |x| < 1
         }
-        if (iy == 0x3ff00000) return hy < 0 ? 1.0 / x : x;      // y = +-1
-        if (hy == 0x40000000) return x * x;                     // y = 2
-        if (hy == 0x3fe00000 && hx >= 0) return Sqrt(x);        // y = 1/2, x >= +0
+        if (iy == 0x3ff00000) return hy < 0 ? 1.0 / x : x;  // y = +-1
+        if (hy == 0x40000000) return x * x;                 // y = 2
+        if (hy == 0x3fe00000 && hx >= 0) return Sqrt(x);    // y = 1/2, x >= +0
     }
 
     double ax = Abs(x);
@@ -304,8 +306,8 @@ double Pow(double x, double y) {
     const double sign = (hx < 0 && y_parity == 1) ? -1.0 : 1.0;
 
     double t1, t2;
-    if (iy > 0x41e00000) {                   // |y| > 2^31
-        if (iy > 0x43f00000) {               // |y| > 2^64: certain over/underflow
+    if (iy > 0x41e00000) {      // |y| > 2^31
+        if (iy > 0x43f00000) {  // |y| > 2^64: certain over/underflow
             if (ix <= 0x3fefffff) return hy < 0 ? kHuge * kHuge : kTiny * kTiny;
             if (ix >= 0x3ff00000) return hy > 0 ? kHuge * kHuge : kTiny * kTiny;
         }
@@ -350,15 +352,14 @@ double Pow(double x, double y) {
         double v = 1.0 / (ax + kBp[k]);
         const double ss = u * v;
         const double s_h = ClearLowWord(ss);
-        double t_h = FromWords(static_cast<std::uint32_t>(((ix >> 1) | 0x20000000) + 0x00080000 +
-                                                          (k << 18)),
-                               0);
+        double t_h = FromWords(
+            static_cast<std::uint32_t>(((ix >> 1) | 0x20000000) + 0x00080000 + (k << 18)), 0);
         double t_l = ax - (t_h - kBp[k]);
         const double s_l = v * ((u - s_h * t_h) - s_h * t_l);
         // log(ax) series.
         double s2 = ss * ss;
-        double r =
-            s2 * s2 * (kL[0] + s2 * (kL[1] + s2 * (kL[2] + s2 * (kL[3] + s2 * (kL[4] + s2 * kL[5])))));
+        double r = s2 * s2 *
+                   (kL[0] + s2 * (kL[1] + s2 * (kL[2] + s2 * (kL[3] + s2 * (kL[4] + s2 * kL[5])))));
         r += s_l * (s_h + ss);
         s2 = s_h * s_h;
         t_h = ClearLowWord(3.0 + s2 + r);
@@ -469,7 +470,8 @@ double Fmod(double x, double y) {
     const int lz = std::countl_zero(mx) - 11;
     mx <<= lz;
     ex -= lz;
-    if (ex > 0) return FromBits(sign | (static_cast<std::uint64_t>(ex) << 52) | (mx & (kImplicitBit - 1)));
+    if (ex > 0)
+        return FromBits(sign | (static_cast<std::uint64_t>(ex) << 52) | (mx & (kImplicitBit - 1)));
     return FromBits(sign | (mx >> (1 - ex)));  // subnormal remainder (exact)
 }
 

@@ -38,30 +38,42 @@ namespace vx {
 double Sin(double x);
 double Cos(double x);
 double Tan(double x);
-double Atan(double x);                // result in [-pi/2, pi/2]
-double Atan2(double y, double x);     // result in [-pi, pi], C99 special cases
-double Exp(double x);                 // overflow -> +inf, underflow -> +0 (via subnormals)
-double Log(double x);                 // Log(0) = -inf, Log(negative) = NaN
-double Pow(double x, double y);       // C99 special cases (Pow(x, 0) = 1, Pow(1, y) = 1, ...)
-double Sqrt(double x);                // correctly rounded; Sqrt(-0) = -0
-double Floor(double x);               // exact
-double Fmod(double x, double y);      // exact; sign of x; Fmod(x, 0) = NaN
+double Atan(double x);             // result in [-pi/2, pi/2]
+double Atan2(double y, double x);  // result in [-pi, pi], C99 special cases
+double Exp(double x);              // overflow -> +inf, underflow -> +0 (via subnormals)
+double Log(double x);              // Log(0) = -inf, Log(negative) = NaN
+double Pow(double x, double y);    // C99 special cases (Pow(x, 0) = 1, Pow(1, y) = 1, ...)
+double Sqrt(double x);             // correctly rounded; Sqrt(-0) = -0
+double Floor(double x);            // exact
+double Fmod(double x, double y);   // exact; sign of x; Fmod(x, 0) = NaN
 
 namespace detail {
 
-inline std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
-inline double FromBits(std::uint64_t b) { return std::bit_cast<double>(b); }
+inline std::uint64_t Bits(double x) {
+    return std::bit_cast<std::uint64_t>(x);
+}
+inline double FromBits(std::uint64_t b) {
+    return std::bit_cast<double>(b);
+}
 
 // fdlibm reasons in terms of the upper 32 bits (sign, exponent, top 20 mantissa bits).
-inline std::int32_t HighWord(double x) { return static_cast<std::int32_t>(Bits(x) >> 32); }
-inline std::uint32_t LowWord(double x) { return static_cast<std::uint32_t>(Bits(x)); }
+inline std::int32_t HighWord(double x) {
+    return static_cast<std::int32_t>(Bits(x) >> 32);
+}
+inline std::uint32_t LowWord(double x) {
+    return static_cast<std::uint32_t>(Bits(x));
+}
 inline double FromWords(std::uint32_t hi, std::uint32_t lo) {
     return FromBits((static_cast<std::uint64_t>(hi) << 32) | lo);
 }
 // Drops the low 32 mantissa bits so products with the result are exact in double-double code.
-inline double ClearLowWord(double x) { return FromBits(Bits(x) & 0xFFFFFFFF00000000ull); }
+inline double ClearLowWord(double x) {
+    return FromBits(Bits(x) & 0xFFFFFFFF00000000ull);
+}
 // |x| by clearing the sign bit (also maps -0 to +0, unlike x < 0 ? -x : x).
-inline double Abs(double x) { return FromBits(Bits(x) & 0x7FFFFFFFFFFFFFFFull); }
+inline double Abs(double x) {
+    return FromBits(Bits(x) & 0x7FFFFFFFFFFFFFFFull);
+}
 
 inline constexpr double kQuietNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -74,7 +86,7 @@ inline double PowerOfTwo(int n) {
 // ---- sin/cos/tan kernels on [-pi/4, pi/4]; x + y is the reduced argument ----------------
 
 inline constexpr double kSin[] = {
-    -0x1.5555555555549p-3, 0x1.111111110f8a6p-7,  -0x1.a01a019c161d5p-13,
+    -0x1.5555555555549p-3, 0x1.111111110f8a6p-7,   -0x1.a01a019c161d5p-13,
     0x1.71de357b1fe7dp-19, -0x1.ae5e68a2b9cebp-26, 0x1.5d93a5acfd57cp-33,
 };
 inline constexpr double kCos[] = {
@@ -82,8 +94,8 @@ inline constexpr double kCos[] = {
     -0x1.27e4f809c52adp-22, 0x1.1ee9ebdb4b1c4p-29,  -0x1.8fae9be8838d4p-37,
 };
 inline constexpr double kTan[] = {
-    0x1.5555555555563p-2,  0x1.111111110fe7ap-3, 0x1.ba1ba1bb341fep-5,  0x1.664f48406d637p-6,
-    0x1.226e3e96e8493p-7,  0x1.d6d22c9560328p-9, 0x1.7dbc8fee08315p-10, 0x1.344d8f2f26501p-11,
+    0x1.5555555555563p-2,  0x1.111111110fe7ap-3,  0x1.ba1ba1bb341fep-5,  0x1.664f48406d637p-6,
+    0x1.226e3e96e8493p-7,  0x1.d6d22c9560328p-9,  0x1.7dbc8fee08315p-10, 0x1.344d8f2f26501p-11,
     0x1.026f71a8d1068p-12, 0x1.47e88a03792a6p-14, 0x1.2b80f32f0a7e9p-14, -0x1.375cbdb605373p-16,
     0x1.b2a7074bf7ad4p-16,
 };
@@ -104,8 +116,8 @@ inline double SinKernel(double x, double y) {
 inline double CosKernel(double x, double y) {
     const double z = x * x;
     const double w = z * z;
-    const double r =
-        z * (kCos[0] + z * (kCos[1] + z * kCos[2])) + w * w * (kCos[3] + z * (kCos[4] + z * kCos[5]));
+    const double r = z * (kCos[0] + z * (kCos[1] + z * kCos[2])) +
+                     w * w * (kCos[3] + z * (kCos[4] + z * kCos[5]));
     const double hz = 0.5 * z;
     const double one_minus_hz = 1.0 - hz;
     return one_minus_hz + (((1.0 - one_minus_hz) - hz) + (z * r - x * y));
@@ -126,9 +138,10 @@ inline double TanKernel(double x, double y, bool odd) {
     const double z = x * x;
     double w = z * z;
     // Odd/even split of the degree-27 polynomial gives two independent Horner chains.
-    double r = kTan[1] + w * (kTan[3] + w * (kTan[5] + w * (kTan[7] + w * (kTan[9] + w * kTan[11]))));
-    double v =
-        z * (kTan[2] + w * (kTan[4] + w * (kTan[6] + w * (kTan[8] + w * (kTan[10] + w * kTan[12])))));
+    double r =
+        kTan[1] + w * (kTan[3] + w * (kTan[5] + w * (kTan[7] + w * (kTan[9] + w * kTan[11]))));
+    double v = z * (kTan[2] +
+                    w * (kTan[4] + w * (kTan[6] + w * (kTan[8] + w * (kTan[10] + w * kTan[12])))));
     double s = z * x;
     r = y + z * (s * (r + v) + y);
     r += kTan[0] * s;
@@ -198,9 +211,9 @@ inline int ReducePio2(double x, double* y0, double* y1) {
 // atan(t) for |t| <= 7/16 is t - t*(s1 + s2), split into odd and even powers of t^2.
 inline double AtanPolynomialTail(double t) {
     constexpr double kAtan[] = {
-        0x1.555555555550dp-2,  -0x1.999999998ebc4p-3, 0x1.24924920083ffp-3,  -0x1.c71c6fe231671p-4,
-        0x1.745cdc54c206ep-4,  -0x1.3b0f2af749a6dp-4, 0x1.10d66a0d03d51p-4,  -0x1.dde2d52defd9ap-5,
-        0x1.97b4b24760debp-5,  -0x1.2b4442c6a6c2fp-5, 0x1.0ad3ae322da11p-6,
+        0x1.555555555550dp-2, -0x1.999999998ebc4p-3, 0x1.24924920083ffp-3, -0x1.c71c6fe231671p-4,
+        0x1.745cdc54c206ep-4, -0x1.3b0f2af749a6dp-4, 0x1.10d66a0d03d51p-4, -0x1.dde2d52defd9ap-5,
+        0x1.97b4b24760debp-5, -0x1.2b4442c6a6c2fp-5, 0x1.0ad3ae322da11p-6,
     };
     const double z = t * t;
     const double w = z * z;
@@ -244,40 +257,48 @@ inline double Floor(double x) {
 
 inline double Sin(double x) {
     const std::int32_t ix = detail::HighWord(x) & 0x7fffffff;
-    if (ix <= 0x3fe921fb) {                 // |x| ~<= pi/4
-        if (ix < 0x3e500000) return x;      // |x| < 2^-26: sin(x) rounds to x
+    if (ix <= 0x3fe921fb) {             // |x| ~<= pi/4
+        if (ix < 0x3e500000) return x;  // |x| < 2^-26: sin(x) rounds to x
         return detail::SinKernel(x, 0.0);
     }
-    if (ix >= 0x7ff00000) return x - x;     // inf or NaN -> NaN
+    if (ix >= 0x7ff00000) return x - x;  // inf or NaN -> NaN
     double y0, y1;
     switch (detail::ReducePio2(x, &y0, &y1) & 3) {
-        case 0: return detail::SinKernel(y0, y1);
-        case 1: return detail::CosKernel(y0, y1);
-        case 2: return -detail::SinKernel(y0, y1);
-        default: return -detail::CosKernel(y0, y1);
+        case 0:
+            return detail::SinKernel(y0, y1);
+        case 1:
+            return detail::CosKernel(y0, y1);
+        case 2:
+            return -detail::SinKernel(y0, y1);
+        default:
+            return -detail::CosKernel(y0, y1);
     }
 }
 
 inline double Cos(double x) {
     const std::int32_t ix = detail::HighWord(x) & 0x7fffffff;
     if (ix <= 0x3fe921fb) {
-        if (ix < 0x3e46a09e) return 1.0;    // |x| < 2^-27 * sqrt(2): cos(x) rounds to 1
+        if (ix < 0x3e46a09e) return 1.0;  // |x| < 2^-27 * sqrt(2): cos(x) rounds to 1
         return detail::CosKernel(x, 0.0);
     }
     if (ix >= 0x7ff00000) return x - x;
     double y0, y1;
     switch (detail::ReducePio2(x, &y0, &y1) & 3) {
-        case 0: return detail::CosKernel(y0, y1);
-        case 1: return -detail::SinKernel(y0, y1);
-        case 2: return -detail::CosKernel(y0, y1);
-        default: return detail::SinKernel(y0, y1);
+        case 0:
+            return detail::CosKernel(y0, y1);
+        case 1:
+            return -detail::SinKernel(y0, y1);
+        case 2:
+            return -detail::CosKernel(y0, y1);
+        default:
+            return detail::SinKernel(y0, y1);
     }
 }
 
 inline double Tan(double x) {
     const std::int32_t ix = detail::HighWord(x) & 0x7fffffff;
     if (ix <= 0x3fe921fb) {
-        if (ix < 0x3e400000) return x;      // |x| < 2^-27: tan(x) rounds to x
+        if (ix < 0x3e400000) return x;  // |x| < 2^-27: tan(x) rounds to x
         return detail::TanKernel(x, 0.0, false);
     }
     if (ix >= 0x7ff00000) return x - x;
@@ -340,7 +361,9 @@ inline double AtanWithTail(double x, double dx_term, bool from_pi = false) {
 
 }  // namespace detail
 
-inline double Atan(double x) { return detail::AtanWithTail(x, 0.0); }
+inline double Atan(double x) {
+    return detail::AtanWithTail(x, 0.0);
+}
 
 inline double Exp(double x) {
     using namespace detail;

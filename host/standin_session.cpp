@@ -156,7 +156,7 @@ EffectLibrary EffectLibrary::Load(const std::string& path) {
     return lib;
 }
 
-EffectLibrary::~EffectLibrary() { platform::FreeModule(module_); }
+EffectLibrary::~EffectLibrary() { platform::UnloadModule(module_); }
 
 EffectLibrary::EffectLibrary(EffectLibrary&& o) noexcept { *this = std::move(o); }
 

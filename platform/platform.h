@@ -39,7 +39,7 @@ void DebugLog(const char* text);
 using Module = void*;
 Module LoadModule(const char* path);
 void* FindEntryPoint(Module module, const char* name);
-void FreeModule(Module module);
+void UnloadModule(Module module);
 // The last loading error, for messages.
 std::string LastModuleError();
 

@@ -119,7 +119,7 @@ void* FindEntryPoint(Module module, const char* name) {
     return dlsym(module, plain.c_str());
 }
 
-void FreeModule(Module module) {
+void UnloadModule(Module module) {
     if (module) dlclose(module);
 }
 

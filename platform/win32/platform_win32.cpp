@@ -86,7 +86,7 @@ void* FindEntryPoint(Module module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
-void FreeModule(Module module) {
+void UnloadModule(Module module) {
     if (module) FreeLibrary(static_cast<HMODULE>(module));
 }
 

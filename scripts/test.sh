@@ -27,7 +27,7 @@ wine_works() {
 export VEX_WINEPREFIX="${VEX_WINEPREFIX:-$(mktemp -d /tmp/vex-wine.XXXXXX)}"
 trap 'WINEPREFIX="$VEX_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$VEX_WINEPREFIX"' EXIT
 if wine_works; then
-  ctest --preset win32 --timeout 1800
+  ctest --preset win32 --timeout 900
 else
   # This machine cannot start 32-bit programs; check what needs no Wine.
   echo "!! 32-bit Wine cannot run here: only the export tables of the Windows build are checked"

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libgif-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  wine wine32:i386 xvfb xauth
+  wine wine32:i386 xvfb xauth qemu-user-static
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
 )
 

@@ -180,3 +180,58 @@ TEST(Frames, RowZeroIsTheTopRowEitherWayRowsAreStored) {
 
 }  // namespace
 }  // namespace vx
+
+#include "core/random.h"
+
+namespace vx {
+namespace {
+
+TEST(Random, FollowsTheRuntimeGeneratorContract) {
+    SeedRandom(1);
+    // The first draws of the C runtime's generator after srand(1).
+    EXPECT_EQ(NextRandom(), 41);
+    EXPECT_EQ(NextRandom(), 18467);
+    EXPECT_EQ(NextRandom(), 6334);
+    SeedRandom(12345);
+    int32_t lo = kRandomMax, hi = 0;
+    for (int i = 0; i < 100000; ++i) {
+        int32_t r = NextRandom();
+        lo = r < lo ? r : lo;
+        hi = r > hi ? r : hi;
+    }
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, kRandomMax);
+}
+
+}  // namespace
+}  // namespace vx
+
+#include "platform/platform.h"
+
+namespace vx {
+namespace {
+
+TEST(LibraryEntry, MainPathGivesTheDescriptorFolderAndOverlongPathsFallBack) {
+    const char* key = "SOFTWARE\\Pinnacle Systems\\Studio 10\\";
+    if (!platform::WriteRegistryString(platform::kLocalMachine, key, u"Main path", u"C:\\Studio"))
+        GTEST_SKIP() << "no registry to write to";
+    AttachLibrary(nullptr);
+    EXPECT_STREQ(DescriptorFolder, "C:\\Studio\\Plugins\\RTFx\\XML\\");
+
+    // 346 characters, the 18 of "\Plugins\RTFx\XML\" and the terminator do not fit.
+    std::u16string tooLong(346, u'x');
+    platform::WriteRegistryString(platform::kLocalMachine, key, u"Main path", tooLong.c_str());
+    AttachLibrary(nullptr);
+    EXPECT_STREQ(DescriptorFolder, ".\\");
+    std::u16string fits(345, u'x');
+    platform::WriteRegistryString(platform::kLocalMachine, key, u"Main path", fits.c_str());
+    AttachLibrary(nullptr);
+    EXPECT_EQ(std::string(DescriptorFolder).size(), 363u);
+
+    platform::WriteRegistryString(platform::kLocalMachine, key, u"Main path", u"");
+    AttachLibrary(nullptr);
+    EXPECT_STREQ(DescriptorFolder, ".\\");
+}
+
+}  // namespace
+}  // namespace vx

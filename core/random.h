@@ -1,0 +1,20 @@
+// The pseudo-random generator the effects share.
+//
+// It keeps the contract of the C runtime's srand/rand on Windows: a 32-bit
+// state advanced as state * 214013 + 2531011, each draw answering bits 16..30
+// of the new state (0 ... 32767), seed 1 until SeedRandom is called.  Both
+// builds use this one implementation, so random shapes and noise give the
+// same pictures on Windows and Linux.  Like the runtime's generator it is one
+// process-wide state, shared without locking.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+inline constexpr int32_t kRandomMax = 32767;
+
+void SeedRandom(uint32_t seed);
+int32_t NextRandom();
+
+}  // namespace vx

@@ -74,7 +74,9 @@ namespace vx::test {
 
 EffectRun::EffectRun(const host::EffectLibrary& library, const std::string& identifier)
     : instance_(library.CreateEffect(ClassIdOf(identifier))) {
-    if (instance_.effect()) EXPECT_EQ(instance_.DefineParameters(), kOk);
+    if (instance_.effect()) {
+        EXPECT_EQ(instance_.DefineParameters(), kOk);
+    }
 }
 
 EffectRun& EffectRun::Set(const std::string& name, const std::string& value) {

@@ -505,7 +505,9 @@ Status VXAPI SvcCreateOutput(HostServices* s, const Guid* iid, HostFrameHolder* 
     if (!like || !output) return kNoFrame;
     Frame* model = Frame::From(reinterpret_cast<HostFrame*>(like));
     FrameFormat format = model->Format();
-    svc->made.push_back(std::make_unique<Frame>(format, svc->log));
+    const bool reuse = !svc->made.empty() && svc->made.back().get() != model &&
+                       svc->made.back()->Format() == format;
+    if (!reuse) svc->made.push_back(std::make_unique<Frame>(format, svc->log));
     FrameHolder::From(output)->set_frame(svc->made.back().get());
     return kOk;
 }

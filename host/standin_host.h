@@ -35,6 +35,7 @@ struct FrameFormat {
     bool bottomUp = false;
     int32_t rowPadding = 0;  // extra bytes after each row
     int32_t fieldCode = 0;   // 1: interlaced content
+    bool operator==(const FrameFormat&) const = default;
 };
 
 class Frame {
@@ -161,7 +162,9 @@ public:
     explicit Services(CallLog* log = nullptr);
     HostServices* Host() { return &iface_; }
     static Services* From(HostServices* s) { return reinterpret_cast<Services*>(s); }
-    // Frames made for output holders.
+    // Frames made for output holders.  A request for a frame of the same
+    // format as the last one made gets that frame again, as a host recycles
+    // its output buffers.
     std::vector<std::unique_ptr<Frame>> made;
     CallLog* log;
     Status failWith = kOk;  // answer every request with this status when non-zero
@@ -238,6 +241,8 @@ public:
     // Prepare and Process with the given inputs; output is the frame the
     // effect rendered into (the input itself for effects that work in place).
     Status Render(std::vector<Frame*> inputs, Frame** output);
+    // Process again with the frames of the last Render (benchmarks time Process alone).
+    Status ProcessAgain();
 
     // Setting values by name; false when no such parameter or the text does not parse.
     bool SetValue(const std::string& name, const std::string& text, std::string* error);
@@ -248,6 +253,9 @@ private:
     RenderContext context_;
     Services services_;
     FrameHolder outputHolder_;
+    std::vector<FrameHolder> inputHolders_;
+    std::vector<HostFrameHolder*> inputList_;
+    HostInputList inputs_{0, nullptr};
 };
 
 }  // namespace vx::host

@@ -193,20 +193,24 @@ Status EffectInstance::DefineParameters() {
 }
 
 Status EffectInstance::Render(std::vector<Frame*> inputs, Frame** output) {
-    std::vector<FrameHolder> holders;
-    holders.reserve(inputs.size());
-    for (Frame* f : inputs) holders.emplace_back(f);
-    std::vector<HostFrameHolder*> list;
-    for (FrameHolder& h : holders) list.push_back(h.Host());
-    HostInputList in{uint32_t(list.size()), list.data()};
+    inputHolders_.clear();
+    inputHolders_.reserve(inputs.size());
+    for (Frame* f : inputs) inputHolders_.emplace_back(f);
+    inputList_.clear();
+    for (FrameHolder& h : inputHolders_) inputList_.push_back(h.Host());
+    inputs_ = {uint32_t(inputList_.size()), inputList_.data()};
     outputHolder_.set_frame(nullptr);
-    Status st = effect_->ops->Prepare(effect_, outputHolder_.Host(), &in, context_.Host(), nullptr,
-                                      services_.Host());
+    Status st = effect_->ops->Prepare(effect_, outputHolder_.Host(), &inputs_, context_.Host(),
+                                      nullptr, services_.Host());
     if (st != kOk) return st;
-    st = effect_->ops->Process(effect_, outputHolder_.Host(), &in, context_.Host(), nullptr,
-                               services_.Host());
+    st = ProcessAgain();
     *output = outputHolder_.frame();
     return st;
+}
+
+Status EffectInstance::ProcessAgain() {
+    return effect_->ops->Process(effect_, outputHolder_.Host(), &inputs_, context_.Host(), nullptr,
+                                 services_.Host());
 }
 
 namespace {

@@ -4,7 +4,7 @@
 #include "core/effect_base.h"
 #include "core/frame.h"
 #include "core/sampling.h"
-#include "core/vxmath.h"
+#include "effects/colour/gamma_table.h"
 #include "effects/effects.h"
 
 namespace vx {
@@ -52,15 +52,15 @@ Settings ReadSettings(HostRenderContext* ctx) {
     return s;
 }
 
-double ApplyGamma(double v, double e) {
-    if (e == 1.0 || !(v > 0.0)) return v;
-    return 255.0 * Pow(v / 255.0, e);
-}
 
 struct ColorAdjust : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
 
     ColorAdjust() { sharesInputFrame = 1; }
+
+    // Gamma curves, rebuilt when their exponent changes.
+    GammaTable gamma_[3];
+    double gammaExponent_[3] = {1.0, 1.0, 1.0};
 
     Status Process(const RenderArgs& args) {
         const FrameView src = ViewFrame(args.InputFrame());
@@ -68,19 +68,31 @@ struct ColorAdjust : EffectBase {
         if (!FramesMatchPrepared(*this, src, dst) || bytesPerPixel < 3 || src.IsPacked422())
             return kOk;
         const Settings s = ReadSettings(args.context);
+        // Gain and contrast depend on one channel's byte only.
+        double lut[3][256];
+        for (int c = 0; c < 3; ++c)
+            for (int v = 0; v < 256; ++v)
+                lut[c][v] = (double(v) * s.k * s.gain[c] - 128) * s.contrast + 128;
+        bool curved[3];
+        for (int c = 0; c < 3; ++c) {
+            curved[c] = s.exponent[c] != 1.0;
+            if (curved[c] && s.exponent[c] != gammaExponent_[c]) {
+                gamma_[c].Build(s.exponent[c]);
+                gammaExponent_[c] = s.exponent[c];
+            }
+        }
         const uint32_t bpp = bytesPerPixel;
         for (int32_t y = 0; y < frameHeight; ++y) {
             const uint8_t* in = src.Row(y);
             uint8_t* out = dst.Row(y);
             for (int32_t x = 0; x < frameWidth; ++x, in += bpp, out += bpp) {
-                const double R = in[2], G = in[1], B = in[0];
-                const double c1[3] = {(R * s.k * s.gain[0] - 128) * s.contrast + 128,
-                                      (G * s.k * s.gain[1] - 128) * s.contrast + 128,
-                                      (B * s.k * s.gain[2] - 128) * s.contrast + 128};
+                const double c1[3] = {lut[0][in[2]], lut[1][in[1]], lut[2][in[0]]};
                 const double m = (c1[0] + c1[1] + c1[2]) / 3;
                 uint8_t c[3];
-                for (int i = 0; i < 3; ++i)
-                    c[i] = ClampToByte(ApplyGamma((c1[i] - m) * s.intensity + m, s.exponent[i]));
+                for (int i = 0; i < 3; ++i) {
+                    const double v = (c1[i] - m) * s.intensity + m;
+                    c[i] = curved[i] ? gamma_[i].Map(v) : ClampToByte(v);
+                }
                 const uint8_t alpha = bpp == 4 ? in[3] : 0;
                 out[0] = c[2];
                 out[1] = c[1];

@@ -29,6 +29,12 @@ const Scenario kScenarios[] = {
     {"VXETransform", "bicubic-sharp", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"interpolate", "bicubic (sharp)"}}},
     {"VXETransform", "bicubic-soft", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"interpolate", "bicubic (soft)"}}},
     {"VXETransform", "bicubic-exact", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"interpolate", "bicubic (more exact)"}}},
+    {"VXEColorChange", "recolour", {{"Color red", "120"}, {"Color green", "90"}, {"Color range", "200"}, {"Border", "60"}, {"Change color", "change color"}, {"New color blue", "200"}}},
+    {"VXEColorChange", "transparent", {{"Color red", "120"}, {"Color range", "300"}, {"Change color", "make transparent"}}},
+    {"VXETransparency", "box", {{"Type", "box"}, {"Value", "60"}, {"Border", "10"}}},
+    {"VXETransparency", "holes", {{"Type", "holes"}, {"Value", "60"}, {"Border", "5"}}},
+    {"VXETransparency", "confetti", {{"Type", "confetti"}, {"Value", "60"}, {"Border", "1"}}},
+    {"VXETransparency", "random", {{"Type", "random"}, {"Value", "50"}}},
 };
 
 const EffectLibrary& Library() {
@@ -42,6 +48,8 @@ vx::Guid ClassIdByName(const char* identifier) {
     static const std::pair<const char*, vx::Guid> ids[] = {
         {"VXEColorAdjust", vx::GuidFromString("{01A752F2-A3F1-4675-86E6-23E3DFD23E1F}")},
         {"VXETransform", vx::GuidFromString("{471AB449-8629-4579-B10F-7AA39E65E7B2}")},
+        {"VXEColorChange", vx::GuidFromString("{DC60D6E9-8B0C-4865-9850-03F97F7AAC83}")},
+        {"VXETransparency", vx::GuidFromString("{79C5355B-EB9C-43A5-BFC3-8C2693F20429}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;

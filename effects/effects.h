@@ -6,6 +6,8 @@
 namespace vx {
 
 EffectInterface* CreateColorAdjust();
+EffectInterface* CreateColorChange();
 EffectInterface* CreateTransform();
+EffectInterface* CreateTransparency();
 
 }  // namespace vx

@@ -105,7 +105,14 @@ TEST_F(LibraryTest, RegisterEffectExportDrivesTheDescriptorDirectly) {
 }
 
 TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
-    for (const char* id : {"VXEColorAdjust", "VXETransform"}) {
+    // Each built effect with the number of parameters it declares.
+    const std::pair<const char*, size_t> built[] = {
+        {"VXEColorAdjust", 9},
+        {"VXETransform", 18},
+        {"VXEColorChange", 10},
+        {"VXETransparency", 4},
+    };
+    for (const auto& [id, count] : built) {
         SCOPED_TRACE(id);
         EffectInterface* e = Library().CreateEffect(test::ClassIdOf(id));
         ASSERT_NE(e, nullptr);
@@ -116,7 +123,7 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         EXPECT_EQ(e->ops->GetRefCount(e), 2);
         host::ParameterSet set;
         EXPECT_EQ(e->ops->DefineParameters(e, set.List(), set.Factory()), kOk);
-        EXPECT_EQ(set.Declared().size(), std::string(id) == "VXETransform" ? 18u : 9u);
+        EXPECT_EQ(set.Declared().size(), count);
         EXPECT_EQ(set.Outstanding(), 0);
         EXPECT_EQ(e->ops->Release(e), 1);
         EXPECT_EQ(e->ops->Release(e), 0);

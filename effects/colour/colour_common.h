@@ -1,0 +1,44 @@
+// Small pieces shared by the colour and keying effects.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/frame.h"
+#include "core/params.h"
+
+namespace vx {
+
+// A real parameter held to the range it was declared with; NaN reads as 0
+// (then held to the range).  Values outside the range would otherwise size
+// buffers, loops and integer conversions beyond anything the effect can do.
+inline double ReadRealWithin(HostRenderContext* ctx, const ParamSpec& spec) {
+    double v = ReadReal(ctx, spec.id);
+    if (!(v == v)) v = 0.0;
+    return v < spec.min ? spec.min : v > spec.max ? spec.max : v;
+}
+
+// The same for an integer parameter.
+inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& spec) {
+    const int32_t v = ReadInteger(ctx, spec.id);
+    return v < spec.min ? int32_t(spec.min) : v > spec.max ? int32_t(spec.max) : v;
+}
+
+inline uint8_t LimitToByte(int32_t v) {
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// The alpha a 4-byte output pixel receives for a source or computed alpha:
+// 0 or less becomes opaque, as does anything from 255 up.
+inline uint8_t OpaqueUnlessPartial(int32_t a) {
+    return a <= 0 || a >= 255 ? 255 : uint8_t(a);
+}
+
+// Copies the picture rows of one frame into another of the same geometry.
+inline void CopyPicture(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
+                        uint32_t bytesPerPixel) {
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(dst.Row(y), src.Row(y), size_t(width) * bytesPerPixel);
+}
+
+}  // namespace vx

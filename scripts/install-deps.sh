@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3 clang-format
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libjpeg62-turbo-dev libgif-dev
+  libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libavfilter-dev frei0r-plugins
   wine wine32:i386 xvfb xauth qemu-user-static
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386

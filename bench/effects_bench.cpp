@@ -35,6 +35,12 @@ const Scenario kScenarios[] = {
     {"VXETransparency", "holes", {{"Type", "holes"}, {"Value", "60"}, {"Border", "5"}}},
     {"VXETransparency", "confetti", {{"Type", "confetti"}, {"Value", "60"}, {"Border", "1"}}},
     {"VXETransparency", "random", {{"Type", "random"}, {"Value", "50"}}},
+    {"VXETransform2", "bilinear", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"4.-6. valid", "beginning"}, {"4. effect", "zoom"}, {"4. amount", "20"}}},
+    {"VXESpiral", "defaults", {}},
+    {"VXEDeInterlace", "odd-rows", {}},
+    {"VXECut", "lifted", {{"Width", "40"}, {"Height", "40"}, {"Brightness", "20"}, {"Border", "3"}}},
+    {"VXEGear", "defaults", {}},
+    {"VXELighthouse", "four-beams", {{"Angle 2", "90"}, {"Angle 3", "180"}, {"Angle 4", "270"}}},
 };
 
 const EffectLibrary& Library() {
@@ -50,6 +56,12 @@ vx::Guid ClassIdByName(const char* identifier) {
         {"VXETransform", vx::GuidFromString("{471AB449-8629-4579-B10F-7AA39E65E7B2}")},
         {"VXEColorChange", vx::GuidFromString("{DC60D6E9-8B0C-4865-9850-03F97F7AAC83}")},
         {"VXETransparency", vx::GuidFromString("{79C5355B-EB9C-43A5-BFC3-8C2693F20429}")},
+        {"VXETransform2", vx::GuidFromString("{0580CF13-0A2D-4D42-9130-04DAECAC809C}")},
+        {"VXESpiral", vx::GuidFromString("{0C2C5549-0805-40B7-B997-1726F3F14E2C}")},
+        {"VXEDeInterlace", vx::GuidFromString("{52810FEB-0FC8-4694-BD2E-5709AA80C021}")},
+        {"VXECut", vx::GuidFromString("{2B92DEA0-C68F-433D-A7FD-46B0DECBE0D8}")},
+        {"VXEGear", vx::GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}")},
+        {"VXELighthouse", vx::GuidFromString("{AB2C52A4-88FB-4DAB-9D36-61EADC7D5341}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;

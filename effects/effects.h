@@ -9,5 +9,11 @@ EffectInterface* CreateColorAdjust();
 EffectInterface* CreateColorChange();
 EffectInterface* CreateTransform();
 EffectInterface* CreateTransparency();
+EffectInterface* CreateTransform2();
+EffectInterface* CreateSpiral();
+EffectInterface* CreateDeInterlace();
+EffectInterface* CreateCut();
+EffectInterface* CreateGear();
+EffectInterface* CreateLighthouse();
 
 }  // namespace vx

@@ -132,6 +132,23 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
     EXPECT_EQ(Library().CreateEffect(unknown), nullptr);
 }
 
+TEST_F(LibraryTest, CreatesTheSecondGeometricEffectsWithTheirParameters) {
+    const std::pair<const char*, size_t> effects[] = {
+        {"VXETransform2", 27}, {"VXESpiral", 3}, {"VXEDeInterlace", 1},
+        {"VXECut", 10},        {"VXEGear", 5},   {"VXELighthouse", 13}};
+    for (const auto& [id, count] : effects) {
+        SCOPED_TRACE(id);
+        EffectInterface* e = Library().CreateEffect(test::ClassIdOf(id));
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->ops->AddRef(e), 1);
+        host::ParameterSet set;
+        EXPECT_EQ(e->ops->DefineParameters(e, set.List(), set.Factory()), kOk);
+        EXPECT_EQ(set.Declared().size(), count);
+        EXPECT_EQ(set.Outstanding(), 0);
+        EXPECT_EQ(e->ops->Release(e), 0);
+    }
+}
+
 TEST_F(LibraryTest, RendersMatchTheFixedChecksums) {
     for (const test::GoldenCase& c : test::GoldenCases())
         for (int l = 0; l < 6; ++l)

@@ -101,6 +101,8 @@ bool ElementaryMatrix(int32_t code, double a, double W, double H, Matrix3* p) {
     return true;
 }
 
+Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b) { return Multiply(a, b); }
+
 Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint32_t H) {
     Matrix3 M = Identity();
     for (int k = 0; k < count; ++k) {

@@ -24,6 +24,9 @@ extern const char16_t* const kTransformOperationNames[17];
 // false for codes outside 1..16.
 bool ElementaryMatrix(int32_t code, double a, double W, double H, Matrix3* p);
 
+// The product a * b.
+Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b);
+
 // M = P1 * P2 * ... * Pn, skipping "nothing" and unknown codes.
 Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint32_t H);
 

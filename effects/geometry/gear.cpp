@@ -1,0 +1,110 @@
+// Gear: cuts the picture into the outline of a toothed wheel that can turn
+// over the clip.  Inside the outline the picture stays; outside it becomes
+// fully transparent.
+#include <cstring>
+
+#include "core/frame.h"
+#include "core/sampling.h"
+#include "core/vxmath.h"
+#include "effects/effects.h"
+#include "effects/geometry/packed_yuv.h"
+#include "effects/geometry/polar.h"
+
+namespace vx {
+namespace {
+
+enum { kPosX, kPosY, kRadius, kTeeth, kMove };
+
+constexpr int32_t kMinTeeth = 3, kMaxTeeth = 20;
+
+constexpr ParamSpec kParamRows[] = {
+    RealParam(kPosX, u"Pos x", 50, 0.1, 0, 100),
+    RealParam(kPosY, u"Pos y", 50, 0.1, 0, 100),
+    RealParam(kRadius, u"Radius", 50, 0.1, 1, 100),
+    IntegerParam(kTeeth, u"Teeth", 10, 1, kMinTeeth, kMaxTeeth),
+    RealParam(kMove, u"Move", 0, 0.1, -10, 10),
+};
+
+struct Wheel {
+    double cx, cy;
+    double outer, inner;  // radii of the tooth tops and of the gaps
+    double period;        // angle of one tooth and its gap
+    double turn;
+
+    // Whether the picture shows at offset (dx, dy) from the centre.  A tooth
+    // rises over 20 % of its period, stays up for 30 %, falls over 20 %; the
+    // remaining 30 % is the gap.
+    bool Keeps(double dx, double dy) const {
+        const double rho = Sqrt(dx * dx + dy * dy);
+        if (rho < inner) return true;
+        if (rho > outer) return false;
+        double theta = DirectionFromRowAxis(dx, dy) + turn;
+        while (theta < 0) theta += kTwoPiSingle;
+        const int32_t k = TruncateToInt(theta / period);
+        const double u = theta - k * period;
+        const double rise = 0.2 * period;
+        if (u < rise) return rho < inner + (u / rise) * (outer - inner);
+        if (u < 0.5 * period) return true;
+        if (u < 0.7 * period) return rho < outer + ((u - 0.5 * period) / rise) * (inner - outer);
+        return false;
+    }
+};
+
+Wheel ReadWheel(HostRenderContext* ctx, uint32_t W, uint32_t H) {
+    Wheel g;
+    g.cx = ReadReal(ctx, kPosX) * W * 0.01;
+    g.cy = H * ReadReal(ctx, kPosY) * 0.01;
+    g.outer = H * ReadReal(ctx, kRadius) * 0.01;
+    g.inner = 0.8 * g.outer;
+    // A tooth count the list cannot offer (0 when the host delivers no
+    // value) would give an infinite or negative period; it is held to 3..20.
+    int32_t n = ReadInteger(ctx, kTeeth);
+    n = n < kMinTeeth ? kMinTeeth : n > kMaxTeeth ? kMaxTeeth : n;
+    g.period = kTwoPiSingle / n;
+    g.turn = ReadReal(ctx, kMove) * ReadClipPosition(ctx).progress * kTwoPiSingle;
+    // Turns far beyond the declared ten are reduced at once, so the per-pixel
+    // loop that brings angles above 0 stays short.
+    if (!(g.turn > -1e6)) g.turn = g.turn > -detail::kInfinity ? Fmod(g.turn, kTwoPiSingle) : 0;
+    return g;
+}
+
+struct Gear : EffectBase {
+    static constexpr ParamTable kParams = kParamRows;
+
+    Status Process(const RenderArgs& args) {
+        HostFrame* output = args.OutputFrame();
+        output->ops->PrepareAlpha(output, 0);
+        const FrameView src = ViewFrame(args.InputFrame());
+        const FrameView dst = ViewFrame(output);
+        if (!FramesMatchPrepared(*this, src, dst)) return kOk;
+        const uint32_t W = uint32_t(frameWidth), H = uint32_t(frameHeight), bpp = bytesPerPixel;
+        const Wheel wheel = ReadWheel(args.context, W, H);
+        const bool packed = src.IsPacked422() || bpp == 2;
+        // Frames without an alpha byte cannot show transparency: the pixels
+        // outside the wheel become black there instead.
+        static constexpr YuvColor kPackedBlack = {16, 128, 128};
+        for (uint32_t y = 0; y < H; ++y) {
+            const uint8_t* in = src.Row(int32_t(y));
+            uint8_t* out = dst.Row(int32_t(y));
+            const double dy = y - wheel.cy;
+            for (uint32_t x = 0; x < W; ++x) {
+                uint8_t* o = out + x * bpp;
+                if (wheel.Keeps(x - wheel.cx, dy))
+                    std::memcpy(o, in + x * bpp, bpp);
+                else if (bpp == 4)
+                    o[3] = 0;
+                else if (packed)
+                    StorePackedPixel(kPackedBlack, x, o);
+                else
+                    std::memset(o, 0, bpp);
+            }
+        }
+        return kOk;
+    }
+};
+
+}  // namespace
+
+EffectInterface* CreateGear() { return CreateEffect<Gear>(); }
+
+}  // namespace vx

@@ -224,6 +224,7 @@ struct HostStringValueOps {
     Reserved reserved3;
     Reserved reserved4;
     const char16_t*(VXAPI* Get)(HostStringValue*);  // 5
+    Status(VXAPI* Set)(HostStringValue*, const char16_t*);  // 6
 };
 struct HostStringValue {
     const HostStringValueOps* ops;
@@ -369,9 +370,92 @@ struct HostServicesOps {
                                      HostUnknown* likeFrame, int32_t, int32_t);  // 6
     Status(VXAPI* ShareInputFrame)(HostServices*, const Guid*, HostFrameHolder* output,
                                    HostFrameHolder* input);  // 7
+    Reserved reserved8[3];                                   // 8..10
+    // Images of frames (forwarding libraries): 11 in the settings dialog, 12
+    // for frames rendered on the engine's request; the image answers kImageId.
+    Status(VXAPI* ImageOfFrame)(HostServices*, HostFrame*, const Guid*, void** image, int32_t,
+                                int32_t, int32_t);  // 11
+    Status(VXAPI* ImageOfRenderedFrame)(HostServices*, HostFrame*, const Guid*, void** image,
+                                        int32_t, int32_t, int32_t);  // 12
+    // A new frame of width x height pixels of bytesPerPixel bytes.
+    Status(VXAPI* CreateFrame)(HostServices*, const Guid*, void** frame, int32_t width,
+                               int32_t height, int32_t bytesPerPixel, int32_t, int32_t, int32_t,
+                               float, int32_t);  // 13
 };
 struct HostServices {
     const HostServicesOps* ops;
+};
+
+// The Windows bitmap information header an image fills in (40 bytes).
+struct BitmapInfoHeader {
+    uint32_t size;
+    int32_t width;
+    int32_t height;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t compression;
+    uint32_t sizeImage;
+    int32_t xPelsPerMeter;
+    int32_t yPelsPerMeter;
+    uint32_t clrUsed;
+    uint32_t clrImportant;
+};
+static_assert(sizeof(BitmapInfoHeader) == 40);
+
+// A picture the host made of a frame: rows of bitCount bits per pixel, each
+// row padded to a multiple of 4 bytes.
+struct HostImage;
+struct HostImageOps {
+    Status(VXAPI* QueryInterface)(HostImage*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(HostImage*);                              // 1
+    int32_t(VXAPI* Release)(HostImage*);                             // 2
+    Reserved reserved3;
+    int32_t(VXAPI* Width)(HostImage*);   // 4
+    int32_t(VXAPI* Height)(HostImage*);  // 5
+    Reserved reserved6[4];               // 6..9
+    uint8_t*(VXAPI* Bits)(HostImage*);   // 10: first stored row
+    Reserved reserved11[3];              // 11..13
+    int32_t(VXAPI* IsBottomUp)(HostImage*);  // 14
+    Reserved reserved15[5];                  // 15..19
+    Status(VXAPI* GetBitmapInfoHeader)(HostImage*, BitmapInfoHeader*);  // 20
+};
+struct HostImage {
+    const HostImageOps* ops;
+};
+
+// What a settings dialog is opened for: the owner window, and the clip's
+// input frames rendered on request.
+struct HostWindowSource;
+struct HostWindowSourceOps {
+    Status(VXAPI* QueryInterface)(HostWindowSource*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(HostWindowSource*);                              // 1
+    int32_t(VXAPI* Release)(HostWindowSource*);                             // 2
+    Reserved reserved3;
+    void*(VXAPI* ParentWindow)(HostWindowSource*);  // 4
+    // Renders input `input` at time `at` into `into`; 0 when a frame was rendered.
+    Status(VXAPI* RenderInput)(HostWindowSource*, int32_t input, const TimeValue* at,
+                               HostFrame* into);  // 5
+};
+struct HostWindowSource {
+    const HostWindowSourceOps* ops;
+};
+
+// The fourth argument of Process as the forwarding libraries read it: how the
+// frame's fields are laid out.
+struct HostFieldInformation;
+struct HostFieldInformationOps {
+    Status(VXAPI* QueryInterface)(HostFieldInformation*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(HostFieldInformation*);                              // 1
+    int32_t(VXAPI* Release)(HostFieldInformation*);                             // 2
+    Reserved reserved3[7];                                                      // 3..9
+    int32_t(VXAPI* FieldIndicator)(HostFieldInformation*);  // 10
+    int32_t(VXAPI* Parity)(HostFieldInformation*);          // 11
+    int32_t(VXAPI* Value12)(HostFieldInformation*);         // 12
+    Reserved reserved13;
+    double(VXAPI* Number)(HostFieldInformation*);  // 14
+};
+struct HostFieldInformation {
+    const HostFieldInformationOps* ops;
 };
 
 // ---------------------------------------------------------------- the effect object
@@ -437,6 +521,7 @@ inline constexpr Guid kBooleanValueId = GuidFromString("{47D33790-2B5D-4A61-805D
 inline constexpr Guid kIntegerValueId = GuidFromString("{06D04175-B3C3-4F45-9B32-7104A8699C25}");
 inline constexpr Guid kIntegerRangeId = GuidFromString("{1B913781-C35A-4E04-BC28-14970D096CDD}");
 inline constexpr Guid kStringValueId = GuidFromString("{5D1D39BC-AF26-4918-9DE6-22CFB2619A57}");
+inline constexpr Guid kImageId = GuidFromString("{6C1FA43A-8FEB-4788-B5FC-920E18569E32}");
 
 // Parameter kinds handed to the parameter factory.
 enum ParamKind : int32_t {
@@ -489,6 +574,7 @@ VX_SLOT(HostDataValueOps, Size, 5);
 VX_SLOT(HostDataValueOps, Data, 6);
 VX_SLOT(HostDataValueOps, Store, 7);
 VX_SLOT(HostStringValueOps, Get, 5);
+VX_SLOT(HostStringValueOps, Set, 6);
 VX_SLOT(HostRealRangeOps, SetStep, 5);
 VX_SLOT(HostRealRangeOps, SetSliderMin, 7);
 VX_SLOT(HostRealRangeOps, SetSliderMax, 9);
@@ -518,6 +604,20 @@ VX_SLOT(HostRenderContextOps, Duration, 16);
 VX_SLOT(HostRenderContextOps, CurrentTime, 17);
 VX_SLOT(HostServicesOps, CreateOutputFrame, 6);
 VX_SLOT(HostServicesOps, ShareInputFrame, 7);
+VX_SLOT(HostServicesOps, ImageOfFrame, 11);
+VX_SLOT(HostServicesOps, ImageOfRenderedFrame, 12);
+VX_SLOT(HostServicesOps, CreateFrame, 13);
+VX_SLOT(HostImageOps, Width, 4);
+VX_SLOT(HostImageOps, Height, 5);
+VX_SLOT(HostImageOps, Bits, 10);
+VX_SLOT(HostImageOps, IsBottomUp, 14);
+VX_SLOT(HostImageOps, GetBitmapInfoHeader, 20);
+VX_SLOT(HostWindowSourceOps, ParentWindow, 4);
+VX_SLOT(HostWindowSourceOps, RenderInput, 5);
+VX_SLOT(HostFieldInformationOps, FieldIndicator, 10);
+VX_SLOT(HostFieldInformationOps, Parity, 11);
+VX_SLOT(HostFieldInformationOps, Value12, 12);
+VX_SLOT(HostFieldInformationOps, Number, 14);
 VX_SLOT(EffectOps, GetRefCount, 3);
 VX_SLOT(EffectOps, Reset, 4);
 VX_SLOT(EffectOps, DefineParameters, 5);

@@ -27,6 +27,10 @@ std::optional<std::u16string> ReadRegistryString(RegistryRoot root, const char* 
 bool WriteRegistryString(RegistryRoot root, const char* key, const char16_t* value,
                          const char16_t* data);
 
+// Removes a key with its values (a key that has subkeys of its own may be
+// refused); false when it cannot be removed or does not exist.
+bool DeleteRegistryKey(RegistryRoot root, const char* key);
+
 bool FileExists(const char* path);
 
 // Text conversions between UTF-16 and the system's 8-bit text.

@@ -64,6 +64,14 @@ bool WriteRegistryString(RegistryRoot root, const char* key, const char16_t* val
     return reg.Save(file);
 }
 
+bool DeleteRegistryKey(RegistryRoot root, const char* key) {
+    const char* file = std::getenv("VEX_REGISTRY");
+    if (!file) return false;
+    RegistryFile reg;
+    if (!reg.Load(file) || !reg.RemoveKey(root, key)) return false;
+    return reg.Save(file);
+}
+
 bool FileExists(const char* path) { return access(UnixPath(path).c_str(), F_OK) == 0; }
 
 std::string NarrowFromWide(const char16_t* text) {

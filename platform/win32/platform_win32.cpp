@@ -54,6 +54,12 @@ bool WriteRegistryString(RegistryRoot root, const char* key, const char16_t* val
     return rc == ERROR_SUCCESS;
 }
 
+bool DeleteRegistryKey(RegistryRoot root, const char* key) {
+    std::u16string wideKey = WideFromNarrow(key);
+    while (!wideKey.empty() && wideKey.back() == u'\\') wideKey.pop_back();
+    return RegDeleteKeyW(RootKey(root), W(wideKey.c_str())) == ERROR_SUCCESS;
+}
+
 bool FileExists(const char* path) { return _access(path, 0) == 0; }
 
 std::string NarrowFromWide(const char16_t* text) {

@@ -181,6 +181,7 @@ struct ParameterSet::Impl {
         Facade parameter, realValue, realDefault, intValue, intDefault, choiceValue,
             choiceDefault, boolValue, boolDefault, dataValue, dataDefault, stringValue, realRange,
             intRange, choiceRange;
+        Facade stringDefault;
     };
     std::vector<std::unique_ptr<Object>> objects;
     HostParameterList list;
@@ -238,6 +239,15 @@ struct ParameterSet::Impl {
         return kOk;
     }
     static const char16_t* VXAPI StringGet(HostStringValue* v) { return R(v).text.c_str(); }
+    static Status VXAPI StringSet(HostStringValue* v, const char16_t* x) {
+        return R(v).text = x ? x : u"", kOk;
+    }
+    static const char16_t* VXAPI StringDefGet(HostStringValue* v) {
+        return R(v).textDefault.c_str();
+    }
+    static Status VXAPI StringDefSet(HostStringValue* v, const char16_t* x) {
+        return R(v).textDefault = x ? x : u"", kOk;
+    }
 
     // Ranges.
     static Status VXAPI RStep(HostRealRange* r, double v) { return R(r).step = v, kOk; }
@@ -303,7 +313,8 @@ struct ParameterSet::Impl {
             return Hand(def ? &o->boolDefault : &o->boolValue, out);
         if (kind == kKindData && SameGuid(iid, kDataValueId))
             return Hand(def ? &o->dataDefault : &o->dataValue, out);
-        if (kind == kKindString && SameGuid(iid, kStringValueId)) return Hand(&o->stringValue, out);
+        if (kind == kKindString && SameGuid(iid, kStringValueId))
+            return Hand(def ? &o->stringDefault : &o->stringValue, out);
         *out = nullptr;
         return kNoInterface;
     }
@@ -361,7 +372,9 @@ static const HostDataValueOps kDataValueOps = {VX_COMMON(HostDataValue), nullptr
 static const HostDataValueOps kDataDefaultOps = {VX_COMMON(HostDataValue), nullptr, nullptr,
                                                  PI::DataDefSize, PI::DataDefGet, PI::DataDefStore};
 static const HostStringValueOps kStringValueOps = {VX_COMMON(HostStringValue), nullptr, nullptr,
-                                                   PI::StringGet};
+                                                   PI::StringGet, PI::StringSet};
+static const HostStringValueOps kStringDefaultOps = {VX_COMMON(HostStringValue), nullptr, nullptr,
+                                                     PI::StringDefGet, PI::StringDefSet};
 static const HostRealRangeOps kRealRangeOps = {VX_COMMON(HostRealRange), nullptr, nullptr,
                                                PI::RStep, nullptr, PI::RSMin, nullptr,
                                                PI::RSMax, nullptr, PI::RMin, nullptr,
@@ -400,6 +413,7 @@ PI::Object* PI::NewObject(int32_t kind) {
     face(o->dataValue, &kDataValueOps);
     face(o->dataDefault, &kDataDefaultOps);
     face(o->stringValue, &kStringValueOps);
+    face(o->stringDefault, &kStringDefaultOps);
     face(o->realRange, &kRealRangeOps);
     face(o->intRange, &kIntRangeOps);
     face(o->choiceRange, &kChoiceRangeOps);
@@ -521,6 +535,49 @@ Status VXAPI SvcShareInput(HostServices* s, const Guid* iid, HostFrameHolder* ou
     return kOk;
 }
 
+Status MakeImage(const char* op, HostServices* s, HostFrame* frame, const Guid* iid, void** out,
+                 int32_t a, int32_t b, int32_t c) {
+    Services* svc = Svc(s);
+    Log(svc->log, std::string("services.") + op + " " + GuidText(*iid) + " " + std::to_string(a) +
+                      " " + std::to_string(b) + " " + std::to_string(c));
+    *out = nullptr;
+    if (svc->failWith) return svc->failWith;
+    if (svc->refuseImages || !frame || !SameGuid(*iid, kImageId)) return kNoInterface;
+    svc->images.push_back(
+        std::make_unique<Image>(*Frame::From(frame), svc->imageBitsPerPixel, svc->imageBottomUp));
+    *out = svc->images.back()->Host();
+    return kOk;
+}
+
+Status VXAPI SvcImageOfFrame(HostServices* s, HostFrame* frame, const Guid* iid, void** out,
+                             int32_t a, int32_t b, int32_t c) {
+    return MakeImage("ImageOfFrame", s, frame, iid, out, a, b, c);
+}
+
+Status VXAPI SvcImageOfRenderedFrame(HostServices* s, HostFrame* frame, const Guid* iid,
+                                     void** out, int32_t a, int32_t b, int32_t c) {
+    return MakeImage("ImageOfRenderedFrame", s, frame, iid, out, a, b, c);
+}
+
+Status VXAPI SvcCreateFrame(HostServices* s, const Guid* iid, void** out, int32_t width,
+                            int32_t height, int32_t bytes, int32_t a, int32_t b, int32_t c,
+                            float scale, int32_t d) {
+    Services* svc = Svc(s);
+    char args[128];
+    std::snprintf(args, sizeof args, " %d %d %d %d %d %d %g %d", width, height, bytes, a, b, c,
+                  double(scale), d);
+    Log(svc->log, "services.CreateFrame " + GuidText(*iid) + args);
+    *out = nullptr;
+    if (svc->failWith) return svc->failWith;
+    FrameFormat format;
+    format.width = svc->createdWidth ? svc->createdWidth : width;
+    format.height = svc->createdHeight ? svc->createdHeight : height;
+    format.bitsPerPixel = bytes * 8;
+    svc->createdFrames.push_back(std::make_unique<Frame>(format, svc->log));
+    *out = svc->createdFrames.back()->Host();
+    return kOk;
+}
+
 const HostServicesOps kServicesOps = [] {
     HostServicesOps o{};
     o.QueryInterface = SvcQuery;
@@ -528,11 +585,161 @@ const HostServicesOps kServicesOps = [] {
     o.Release = SvcRelease;
     o.CreateOutputFrame = SvcCreateOutput;
     o.ShareInputFrame = SvcShareInput;
+    o.ImageOfFrame = SvcImageOfFrame;
+    o.ImageOfRenderedFrame = SvcImageOfRenderedFrame;
+    o.CreateFrame = SvcCreateFrame;
     return o;
 }();
 
 }  // namespace
 
 Services::Services(CallLog* l) : log(l) { iface_.ops = &kServicesOps; }
+
+// ------------------------------------------------------------------ images
+
+namespace {
+
+Image* Img(HostImage* i) { return Image::From(i); }
+Status VXAPI ImageQuery(HostImage*, const Guid*, void** out) {
+    *out = nullptr;
+    return kNoInterface;
+}
+int32_t VXAPI ImageAddRef(HostImage* i) { return ++Img(i)->refCount; }
+int32_t VXAPI ImageRelease(HostImage* i) { return --Img(i)->refCount; }
+int32_t VXAPI ImageWidth(HostImage* i) { return Img(i)->width; }
+int32_t VXAPI ImageHeight(HostImage* i) { return Img(i)->height; }
+uint8_t* VXAPI ImageBits(HostImage* i) { return Img(i)->storage.data(); }
+int32_t VXAPI ImageBottomUp(HostImage* i) { return Img(i)->bottomUp ? 1 : 0; }
+Status VXAPI ImageHeader(HostImage* i, BitmapInfoHeader* h) {
+    const Image* img = Img(i);
+    *h = BitmapInfoHeader{};
+    h->size = sizeof *h;
+    h->width = img->width;
+    h->height = img->bottomUp ? img->height : -img->height;
+    h->planes = 1;
+    h->bitCount = uint16_t(img->bitsPerPixel);
+    h->sizeImage = uint32_t(img->storage.size());
+    return kOk;
+}
+
+const HostImageOps kImageOps = [] {
+    HostImageOps o{};
+    o.QueryInterface = ImageQuery;
+    o.AddRef = ImageAddRef;
+    o.Release = ImageRelease;
+    o.Width = ImageWidth;
+    o.Height = ImageHeight;
+    o.Bits = ImageBits;
+    o.IsBottomUp = ImageBottomUp;
+    o.GetBitmapInfoHeader = ImageHeader;
+    return o;
+}();
+
+}  // namespace
+
+Image::Image(const Frame& frame, int32_t bpp, bool up)
+    : width(frame.Format().width),
+      height(frame.Format().height),
+      bitsPerPixel(bpp),
+      pitch((width * bpp + 31) / 32 * 4),
+      bottomUp(up) {
+    iface_.ops = &kImageOps;
+    storage.assign(size_t(pitch) * size_t(height), 0);
+    const int32_t from = frame.BytesPerPixel(), to = bpp / 8;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* src = frame.Row(y);
+        uint8_t* dst = storage.data() + size_t(bottomUp ? height - 1 - y : y) * size_t(pitch);
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t c = 0; c < to; ++c) dst[x * to + c] = c < from ? src[x * from + c] : 255;
+    }
+}
+
+// ------------------------------------------------------------------ window source
+
+namespace {
+
+WindowSource* Win(HostWindowSource* w) { return WindowSource::From(w); }
+Status VXAPI WinQuery(HostWindowSource*, const Guid*, void** out) {
+    *out = nullptr;
+    return kNoInterface;
+}
+int32_t VXAPI WinAddRef(HostWindowSource*) { return 1; }
+int32_t VXAPI WinRelease(HostWindowSource*) { return 1; }
+void* VXAPI WinParent(HostWindowSource* w) { return Win(w)->parentWindow; }
+Status VXAPI WinRender(HostWindowSource* w, int32_t input, const TimeValue* at, HostFrame* into) {
+    WindowSource* source = Win(w);
+    source->requests.push_back({input, *at});
+    if (!into) return kNoFrame;
+    return source->render(input, *at, *Frame::From(into)) ? kOk : kNoFrame;
+}
+
+const HostWindowSourceOps kWindowSourceOps = {WinQuery, WinAddRef, WinRelease, nullptr, WinParent,
+                                              WinRender};
+
+}  // namespace
+
+WindowSource::WindowSource() : render([](int32_t input, const TimeValue& at, Frame& frame) {
+    PaintInput(input, at, frame);
+    return true;
+}) {
+    iface_.ops = &kWindowSourceOps;
+}
+
+void WindowSource::PaintInput(int32_t input, const TimeValue& at, Frame& frame) {
+    const int64_t number = at.unitsPerFrame > 0 ? at.count / at.unitsPerFrame : at.count;
+    const int32_t bytes = frame.BytesPerPixel();
+    for (int32_t y = 0; y < frame.Format().height; ++y) {
+        uint8_t* row = frame.Row(y);
+        for (int32_t x = 0; x < frame.Format().width; ++x) {
+            uint8_t* p = row + x * bytes;
+            p[0] = uint8_t(x), p[1] = uint8_t(y), p[2] = uint8_t(number + 100 * input);
+            if (bytes == 4) p[3] = 255;
+        }
+    }
+}
+
+// ------------------------------------------------------------------ field information
+
+namespace {
+
+FieldInformation* Fld(HostFieldInformation* f) { return FieldInformation::From(f); }
+Status VXAPI FieldQuery(HostFieldInformation*, const Guid*, void** out) {
+    *out = nullptr;
+    return kNoInterface;
+}
+int32_t VXAPI FieldAddRef(HostFieldInformation*) { return 1; }
+int32_t VXAPI FieldRelease(HostFieldInformation*) { return 1; }
+int32_t VXAPI FieldIndicator(HostFieldInformation* f) {
+    Fld(f)->calls.push_back(10);
+    return Fld(f)->fieldIndicator;
+}
+int32_t VXAPI FieldParity(HostFieldInformation* f) {
+    Fld(f)->calls.push_back(11);
+    return Fld(f)->parity;
+}
+int32_t VXAPI FieldValue12(HostFieldInformation* f) {
+    Fld(f)->calls.push_back(12);
+    return 0;
+}
+double VXAPI FieldNumber(HostFieldInformation* f) {
+    Fld(f)->calls.push_back(14);
+    return Fld(f)->number;
+}
+
+const HostFieldInformationOps kFieldOps = [] {
+    HostFieldInformationOps o{};
+    o.QueryInterface = FieldQuery;
+    o.AddRef = FieldAddRef;
+    o.Release = FieldRelease;
+    o.FieldIndicator = FieldIndicator;
+    o.Parity = FieldParity;
+    o.Value12 = FieldValue12;
+    o.Number = FieldNumber;
+    return o;
+}();
+
+}  // namespace
+
+FieldInformation::FieldInformation() { iface_.ops = &kFieldOps; }
 
 }  // namespace vx::host

@@ -99,6 +99,7 @@ struct ParameterRecord {
     uint8_t boolean = 0, booleanDefault = 0;
     std::vector<uint8_t> data, dataDefault;
     std::u16string text;
+    std::u16string textDefault;
     // Range.
     double step = 0, min = 0, max = 0, sliderMin = 0, sliderMax = 0;
     int32_t choiceCount = 0;
@@ -155,6 +156,65 @@ public:
                                       start.unitsPerFrame}; }
 };
 
+// A picture the host made of a frame for the forwarding libraries' previews:
+// rows of 24 or 32 bits per pixel, each padded to a multiple of 4 bytes,
+// stored top row first or bottom row first.
+class Image {
+    HostImage iface_;  // first
+
+public:
+    Image(const Frame& frame, int32_t bitsPerPixel, bool bottomUp);
+    HostImage* Host() { return &iface_; }
+    static Image* From(HostImage* i) { return reinterpret_cast<Image*>(i); }
+
+    int32_t width, height, bitsPerPixel, pitch;
+    bool bottomUp;
+    std::vector<uint8_t> storage;
+    int32_t refCount = 1;  // the reference handed out
+};
+
+// The object a settings dialog is opened with: the owner window, and input
+// frames of the clip rendered on request.
+class WindowSource {
+    HostWindowSource iface_;  // first
+
+public:
+    WindowSource();
+    HostWindowSource* Host() { return &iface_; }
+    static WindowSource* From(HostWindowSource* w) { return reinterpret_cast<WindowSource*>(w); }
+
+    void* parentWindow = reinterpret_cast<void*>(uintptr_t(0x5150));
+    // Renders input `input` at `at` into the frame; false when it renders
+    // nothing.  The default paints PaintInput.
+    std::function<bool(int32_t input, const TimeValue& at, Frame& frame)> render;
+    struct Request {
+        int32_t input;
+        TimeValue at;
+    };
+    std::vector<Request> requests;
+
+    // Blue = column, green = row, red = frame number (count / unitsPerFrame)
+    // + 100 x input, alpha 255.
+    static void PaintInput(int32_t input, const TimeValue& at, Frame& frame);
+};
+
+// The fourth argument of Process for the forwarding libraries.
+class FieldInformation {
+    HostFieldInformation iface_;  // first
+
+public:
+    FieldInformation();
+    HostFieldInformation* Host() { return &iface_; }
+    static FieldInformation* From(HostFieldInformation* f) {
+        return reinterpret_cast<FieldInformation*>(f);
+    }
+
+    double number = 0;
+    int32_t fieldIndicator = 0;  // operation 10
+    int32_t parity = 0;          // operation 11
+    std::vector<int32_t> calls;  // operation positions, in call order
+};
+
 class Services {
     HostServices iface_;  // first
 
@@ -168,6 +228,14 @@ public:
     std::vector<std::unique_ptr<Frame>> made;
     CallLog* log;
     Status failWith = kOk;  // answer every request with this status when non-zero
+
+    // Frames and images made for the forwarding libraries' previews.
+    std::vector<std::unique_ptr<Frame>> createdFrames;
+    std::vector<std::unique_ptr<Image>> images;
+    int32_t createdWidth = 0, createdHeight = 0;  // non-zero: the size of every frame made
+    int32_t imageBitsPerPixel = 32;
+    bool imageBottomUp = false;
+    bool refuseImages = false;
 };
 
 // Registrar and descriptor that record what a library registers.
@@ -238,6 +306,8 @@ public:
     Services& services() { return services_; }
 
     Status DefineParameters();
+    // Handed to Process as its fourth argument.
+    HostFieldInformation* fieldInformation = nullptr;
     // Prepare and Process with the given inputs; output is the frame the
     // effect rendered into (the input itself for effects that work in place).
     Status Render(std::vector<Frame*> inputs, Frame** output);

@@ -209,8 +209,8 @@ Status EffectInstance::Render(std::vector<Frame*> inputs, Frame** output) {
 }
 
 Status EffectInstance::ProcessAgain() {
-    return effect_->ops->Process(effect_, outputHolder_.Host(), &inputs_, context_.Host(), nullptr,
-                                 services_.Host());
+    return effect_->ops->Process(effect_, outputHolder_.Host(), &inputs_, context_.Host(),
+                                 fieldInformation, services_.Host());
 }
 
 namespace {

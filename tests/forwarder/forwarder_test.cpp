@@ -511,9 +511,9 @@ TEST(ForwarderFrames, RowSelectionByFieldAndParity) {
     const Case cases[] = {{1, 1, 5, 1, false}, {1, 1, 4, 1, true}, {1, 1, 1, 1, false},
                           {1, 0, 5, 2, false}, {1, 0, 6, 2, true}, {1, 0, 1, 2, false},
                           {0, 0, 5, 3, false}, {2, 1, 3, 3, true}, {0, 1, 1, 3, false}};
-    ReadyEffect fx(kBanderine);
     EngineProbe& probe = ProbeOf(kBanderine);
     for (const Case& c : cases) {
+        ReadyEffect fx(kBanderine);  // a fresh output frame for each case
         SCOPED_TRACE(::testing::Message()
                      << "f " << c.field << " p " << c.parity << " height " << c.height);
         fx.fields.fieldIndicator = c.field;

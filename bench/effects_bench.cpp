@@ -41,6 +41,11 @@ const Scenario kScenarios[] = {
     {"VXECut", "lifted", {{"Width", "40"}, {"Height", "40"}, {"Brightness", "20"}, {"Border", "3"}}},
     {"VXEGear", "defaults", {}},
     {"VXELighthouse", "four-beams", {{"Angle 2", "90"}, {"Angle 3", "180"}, {"Angle 4", "270"}}},
+    {"VXEFilter", "soften-little", {{"Filter type", "soften (a little)"}}},
+    {"VXEFilter", "soften-medium", {{"Filter type", "soften (medium)"}}},
+    {"VXEFilter", "soften-lot", {{"Filter type", "soften (a lot)"}}},
+    {"VXEFilter", "sharpen-medium", {{"Filter type", "sharpen (medium)"}}},
+    {"VXEFilter", "emboss-amount60", {{"Filter type", "emboss"}, {"Amount", "60"}}},
 };
 
 const EffectLibrary& Library() {
@@ -62,6 +67,7 @@ vx::Guid ClassIdByName(const char* identifier) {
         {"VXECut", vx::GuidFromString("{2B92DEA0-C68F-433D-A7FD-46B0DECBE0D8}")},
         {"VXEGear", vx::GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}")},
         {"VXELighthouse", vx::GuidFromString("{AB2C52A4-88FB-4DAB-9D36-61EADC7D5341}")},
+        {"VXEFilter", vx::GuidFromString("{966A73E0-4F60-4036-8321-D8147DB946A4}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;

@@ -40,6 +40,8 @@ constexpr EffectEntry kEffects[] = {
     {"VXEFilter", u"Filter (0.7)", GuidFromString("{966A73E0-4F60-4036-8321-D8147DB946A4}"), 15,
      nullptr},
     {"VXEGear", u"Gear (0.1)", GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}"), 4, CreateGear},
+     CreateFilter},
+    {"VXEGear", u"Gear (0.1)", GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}"), 4, nullptr},
     {"VXEGhost", u"Ghost (0.4b)", GuidFromString("{34480515-7E96-459D-9EDD-F2B7E0764C8A}"), 12,
      nullptr},
     {"VXEKaleidoscope", u"Kaleidoscope (0.2)",

@@ -15,5 +15,6 @@ EffectInterface* CreateDeInterlace();
 EffectInterface* CreateCut();
 EffectInterface* CreateGear();
 EffectInterface* CreateLighthouse();
+EffectInterface* CreateFilter();
 
 }  // namespace vx

@@ -113,6 +113,12 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXETransparency", 4},
     };
     for (const auto& [id, count] : built) {
+    const std::pair<const char*, size_t> kBuilt[] = {
+        {"VXEColorAdjust", 9},
+        {"VXETransform", 18},
+        {"VXEFilter", 2},
+    };
+    for (const auto& [id, parameterCount] : kBuilt) {
         SCOPED_TRACE(id);
         EffectInterface* e = Library().CreateEffect(test::ClassIdOf(id));
         ASSERT_NE(e, nullptr);
@@ -124,6 +130,7 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         host::ParameterSet set;
         EXPECT_EQ(e->ops->DefineParameters(e, set.List(), set.Factory()), kOk);
         EXPECT_EQ(set.Declared().size(), count);
+        EXPECT_EQ(set.Declared().size(), parameterCount);
         EXPECT_EQ(set.Outstanding(), 0);
         EXPECT_EQ(e->ops->Release(e), 1);
         EXPECT_EQ(e->ops->Release(e), 0);

@@ -1,0 +1,401 @@
+#include "effects/geometry/pixel_processor.h"
+
+#include <cstring>
+
+namespace vx {
+
+int32_t TruncateChannel(double v) {
+    constexpr double kLimit = 16777216.0;  // far beyond a byte, far below overflow
+    if (v >= kLimit) return int32_t(kLimit);
+    if (v <= -kLimit) return -int32_t(kLimit);
+    return v == v ? int32_t(v) : 0;
+}
+
+namespace {
+
+enum class PixelLayout { kBgr, kBgra, kPacked };
+
+uint8_t ClampByte(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+int32_t Limit(int32_t v, int32_t last) { return v < 0 ? 0 : v > last ? last : v; }
+
+// Channels of pixel x of a row.  A last even packed pixel without a partner
+// has no V byte of its own: it reads as neutral chroma.
+template <PixelLayout L>
+inline void ReadAt(const uint8_t* row, int32_t x, int32_t width, int32_t out[3]) {
+    if constexpr (L == PixelLayout::kPacked) {
+        const uint8_t* p = row + 2 * x;
+        out[0] = p[1];
+        if (x & 1) {
+            out[1] = p[-2];
+            out[2] = p[0];
+        } else {
+            out[1] = p[0];
+            out[2] = x + 1 < width ? p[2] : 128;
+        }
+    } else {
+        const uint8_t* p = row + (L == PixelLayout::kBgra ? 4 : 3) * x;
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+    }
+}
+
+template <PixelLayout L>
+inline void WriteAt(uint8_t* row, int32_t x, int32_t width, const int32_t ch[3]) {
+    if constexpr (L == PixelLayout::kPacked) {
+        uint8_t* p = row + 2 * x;
+        p[1] = ClampByte(ch[0]);
+        if (x & 1) {
+            // The pair's chroma ends as the average of both pixels' results.
+            p[-2] = ClampByte((ch[1] + p[-2]) / 2);
+            p[0] = ClampByte((ch[2] + p[0]) / 2);
+        } else {
+            p[0] = ClampByte(ch[1]);
+            if (x + 1 < width) p[2] = ClampByte(ch[2]);
+        }
+    } else {
+        uint8_t* p = row + (L == PixelLayout::kBgra ? 4 : 3) * x;
+        p[2] = ClampByte(ch[0]);
+        p[1] = ClampByte(ch[1]);
+        p[0] = ClampByte(ch[2]);
+        if constexpr (L == PixelLayout::kBgra) p[3] = 255;
+    }
+}
+
+PixelLayout LayoutOf(const PixelProcessor& p) {
+    if (p.packedChroma) return PixelLayout::kPacked;
+    return p.bytesPerPixel == 4 ? PixelLayout::kBgra : PixelLayout::kBgr;
+}
+
+// Calls f.template operator()<Layout>() for the processor's layout.
+template <class F>
+void WithLayout(const PixelProcessor& p, F&& f) {
+    switch (LayoutOf(p)) {
+        case PixelLayout::kPacked: f.template operator()<PixelLayout::kPacked>(); break;
+        case PixelLayout::kBgra: f.template operator()<PixelLayout::kBgra>(); break;
+        default: f.template operator()<PixelLayout::kBgr>(); break;
+    }
+}
+
+// The amount blend: 100 stores the filtered value, anything else mixes it
+// with the source pixel.
+struct Blend {
+    bool active;
+    double keep;  // 1 - t
+    double take;  // t
+
+    explicit Blend(int32_t amount)
+        : active(amount != 100), keep(1.0 - amount * 0.01), take(amount * 0.01) {}
+
+    void Apply(const int32_t source[3], int32_t filtered[3]) const {
+        if (!active) return;
+        for (int c = 0; c < 3; ++c)
+            filtered[c] = TruncateChannel(source[c] * keep + filtered[c] * take);
+    }
+};
+
+template <class Coef>
+using Tap = KernelTap<Coef>;
+
+// The non-zero coefficients in row-major order.  Zero taps add nothing to a
+// sum, so leaving them out keeps every result bit for bit.
+template <class Coef>
+std::vector<Tap<Coef>> NonZeroTaps(int32_t radius, std::span<const Coef> coefficients) {
+    std::vector<Tap<Coef>> taps;
+    const int32_t side = 2 * radius + 1;
+    for (int32_t dy = -radius; dy <= radius; ++dy)
+        for (int32_t dx = -radius; dx <= radius; ++dx) {
+            const size_t i = size_t((dy + radius) * side + dx + radius);
+            const Coef c = i < coefficients.size() ? coefficients[i] : Coef(0);
+            if (c != Coef(0)) taps.push_back({dx, dy, c});
+        }
+    return taps;
+}
+
+// Coefficients beyond those given are 0.
+template <class Coef>
+std::vector<Coef> FullSquare(int32_t radius, std::span<const Coef> given) {
+    std::vector<Coef> all(given.begin(), given.end());
+    all.resize(size_t((2 * radius + 1) * (2 * radius + 1)), Coef(0));
+    return all;
+}
+
+// The kernel sum at (x, y): rows[] holds the source rows y - r .. y + r,
+// already limited to the frame.
+template <PixelLayout L, class Coef, class Sum>
+inline void KernelSum(const uint8_t* const* rows, int32_t radius, int32_t x, int32_t width,
+                      const std::vector<Tap<Coef>>& taps, Sum sum[3]) {
+    sum[0] = sum[1] = sum[2] = Sum(0);
+    const bool inside = x >= radius && x + radius < width;
+    for (const Tap<Coef>& t : taps) {
+        const int32_t col = inside ? x + t.dx : Limit(x + t.dx, width - 1);
+        int32_t ch[3];
+        ReadAt<L>(rows[t.dy + radius], col, width, ch);
+        sum[0] += t.coef * ch[0];
+        sum[1] += t.coef * ch[1];
+        sum[2] += t.coef * ch[2];
+    }
+}
+
+void IntegerFinish(const int32_t sum[3], int32_t divisor, int32_t offset, int32_t out[3]) {
+    const bool divide = divisor != 0 && divisor != 1;
+    const double inverse = divide ? 1.0 / divisor : 1.0;
+    for (int c = 0; c < 3; ++c)
+        out[c] = (divide ? TruncateChannel(sum[c] * inverse) : sum[c]) + offset;
+}
+
+void RealFinish(const double sum[3], double divisor, int32_t offset, int32_t out[3]) {
+    const bool divide = divisor != 0.0 && divisor != 1.0;
+    const double inverse = divide ? 1.0 / divisor : 1.0;
+    for (int c = 0; c < 3; ++c) {
+        const double s = divide ? double(TruncateChannel(sum[c] * inverse)) : sum[c];
+        out[c] = TruncateChannel(offset + s);
+    }
+}
+
+// Rows y - r .. y + r of a frame, limited to it.
+void GatherRows(const FrameView& f, int32_t y, int32_t radius, int32_t height,
+                const uint8_t** rows) {
+    for (int32_t dy = -radius; dy <= radius; ++dy) rows[dy + radius] = f.Row(Limit(y + dy, height - 1));
+}
+
+constexpr int32_t kMaxRadius = 8;
+
+// Runs a square kernel over the frame; Finish turns a sum into channels.
+template <PixelLayout L, class Coef, class Sum, class Finish>
+void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
+              int32_t radius, const std::vector<Tap<Coef>>& taps, int32_t amount,
+              Finish finish) {
+    const Blend blend(amount);
+    const uint8_t* rows[2 * kMaxRadius + 1];
+    for (int32_t y = 0; y < height; ++y) {
+        GatherRows(src, y, radius, height, rows);
+        const uint8_t* own = rows[radius];
+        uint8_t* out = dst.Row(y);
+        for (int32_t x = 0; x < width; ++x) {
+            Sum sum[3];
+            KernelSum<L>(rows, radius, x, width, taps, sum);
+            int32_t ch[3];
+            finish(sum, ch);
+            if (blend.active) {
+                int32_t source[3];
+                ReadAt<L>(own, x, width, source);
+                blend.Apply(source, ch);
+            }
+            WriteAt<L>(out, x, width, ch);
+        }
+    }
+}
+
+int32_t SafeRadius(int32_t r) { return r < 0 ? 0 : r > kMaxRadius ? kMaxRadius : r; }
+
+}  // namespace
+
+// ------------------------------------------------------------ PixelProcessor
+
+void PixelProcessor::Attach(const FrameView& frame) {
+    if (bytesPerPixel == -1) bytesPerPixel = frame.bitsPerPixel / 8;
+    width = uint32_t(frame.width);
+    height = uint32_t(frame.height);
+    packedChroma = frame.IsPacked422();
+}
+
+void PixelProcessor::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
+    Attach(source);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            ProcessPixel(source, int32_t(x), int32_t(y), destination, amount);
+}
+
+void PixelProcessor::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
+                                  const FrameView& destination, int32_t) {
+    const size_t n = size_t(bytesPerPixel);
+    std::memcpy(destination.Row(y) + size_t(x) * n, source.Row(y) + size_t(x) * n, n);
+}
+
+Channels PixelProcessor::ReadPixelChannels(const FrameView& frame, int32_t x, int32_t y) const {
+    const int32_t w = int32_t(width), h = int32_t(height);
+    x = Limit(x, w - 1);
+    y = Limit(y, h - 1);
+    const uint8_t* row = frame.Row(y);
+    Channels out{{0, 0, 0}, 0};
+    WithLayout(*this, [&]<PixelLayout L>() { ReadAt<L>(row, x, w, out.c); });
+    if (!packedChroma && bytesPerPixel == 4) out.alpha = row[4 * x + 3];
+    return out;
+}
+
+void PixelProcessor::WritePixelChannels(const int32_t channels[3], uint8_t* row, int32_t x) const {
+    WithLayout(*this, [&]<PixelLayout L>() { WriteAt<L>(row, x, int32_t(width), channels); });
+}
+
+void PixelProcessor::StoreBlended(const FrameView& source, int32_t x, int32_t y,
+                                  int32_t filtered[3], uint8_t* dstRow, int32_t amount) const {
+    const Blend blend(amount);
+    if (blend.active) blend.Apply(ReadPixelChannels(source, x, y).c, filtered);
+    WritePixelChannels(filtered, dstRow, x);
+}
+
+// ------------------------------------------------------------- IntegerKernel
+
+IntegerKernel::IntegerKernel(int32_t r, std::span<const int32_t> c, int32_t d, int32_t o)
+    : radius(SafeRadius(r)),
+      coefficients(FullSquare(radius, c)),
+      divisor(d),
+      offset(o),
+      taps_(NonZeroTaps<int32_t>(radius, coefficients)) {}
+
+void IntegerKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int32_t out[3]) const {
+    const uint8_t* rows[2 * kMaxRadius + 1];
+    GatherRows(source, Limit(y, int32_t(height) - 1), radius, int32_t(height), rows);
+    x = Limit(x, int32_t(width) - 1);
+    const auto& taps = taps_;
+    int32_t sum[3];
+    WithLayout(*this,
+               [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
+    IntegerFinish(sum, divisor, offset, out);
+}
+
+void IntegerKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
+                                 const FrameView& destination, int32_t amount) {
+    int32_t ch[3];
+    Evaluate(source, x, y, ch);
+    StoreBlended(source, x, y, ch, destination.Row(y), amount);
+}
+
+void IntegerKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
+    Attach(source);
+    const auto& taps = taps_;
+    auto finish = [this](const int32_t* sum, int32_t* out) {
+        IntegerFinish(sum, divisor, offset, out);
+    };
+    WithLayout(*this, [&]<PixelLayout L>() {
+        Convolve<L, int32_t, int32_t>(source, destination, int32_t(width), int32_t(height), radius,
+                                      taps, amount, finish);
+    });
+}
+
+// ---------------------------------------------------------------- RealKernel
+
+RealKernel::RealKernel(int32_t r, std::span<const double> c, double d, int32_t o)
+    : radius(SafeRadius(r)),
+      coefficients(FullSquare(radius, c)),
+      divisor(d),
+      offset(o),
+      taps_(NonZeroTaps<double>(radius, coefficients)) {}
+
+void RealKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int32_t out[3]) const {
+    const uint8_t* rows[2 * kMaxRadius + 1];
+    GatherRows(source, Limit(y, int32_t(height) - 1), radius, int32_t(height), rows);
+    x = Limit(x, int32_t(width) - 1);
+    const auto& taps = taps_;
+    double sum[3];
+    WithLayout(*this,
+               [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
+    RealFinish(sum, divisor, offset, out);
+}
+
+void RealKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
+                              const FrameView& destination, int32_t amount) {
+    int32_t ch[3];
+    Evaluate(source, x, y, ch);
+    StoreBlended(source, x, y, ch, destination.Row(y), amount);
+}
+
+void RealKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
+    Attach(source);
+    const auto& taps = taps_;
+    auto finish = [this](const double* sum, int32_t* out) {
+        RealFinish(sum, divisor, offset, out);
+    };
+    WithLayout(*this, [&]<PixelLayout L>() {
+        Convolve<L, double, double>(source, destination, int32_t(width), int32_t(height), radius,
+                                    taps, amount, finish);
+    });
+}
+
+// ----------------------------------------------------------- SeparableKernel
+
+SeparableKernel::SeparableKernel(const int32_t h[3], const int32_t v[3], int32_t d, int32_t o)
+    : horizontal{h[0], h[1], h[2]}, vertical{v[0], v[1], v[2]}, divisor(d), offset(o) {}
+
+namespace {
+
+// One three-tap result: the weighted sum divided in floating point.
+struct ThreeTaps {
+    int32_t tap[3];
+    bool divide;
+    double divisor;
+    int32_t offset;
+
+    void Combine(const int32_t a[3], const int32_t b[3], const int32_t c[3], int32_t out[3]) const {
+        for (int k = 0; k < 3; ++k) {
+            const int32_t sum = tap[0] * a[k] + tap[1] * b[k] + tap[2] * c[k];
+            out[k] = (divide ? TruncateChannel(sum / divisor) : sum) + offset;
+        }
+    }
+};
+
+// Horizontal pass from src into dst, vertical pass in dst.  Every column and
+// row is filtered, the taps beyond an edge repeating the edge pixel.  The
+// vertical pass keeps the horizontal result of the row above and of its own
+// row in two buffers, as it overwrites dst row by row.
+template <PixelLayout L>
+void RunSeparable(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
+                  const ThreeTaps& across, const ThreeTaps& down, int32_t amount) {
+    const Blend blend(amount);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* in = src.Row(y);
+        uint8_t* out = dst.Row(y);
+        for (int32_t x = 0; x < width; ++x) {
+            int32_t left[3], centre[3], right[3], ch[3];
+            ReadAt<L>(in, x > 0 ? x - 1 : 0, width, left);
+            ReadAt<L>(in, x, width, centre);
+            ReadAt<L>(in, x + 1 < width ? x + 1 : width - 1, width, right);
+            across.Combine(left, centre, right, ch);
+            blend.Apply(centre, ch);
+            WriteAt<L>(out, x, width, ch);
+        }
+    }
+
+    const size_t rowBytes = size_t(width) * (L == PixelLayout::kBgra   ? 4
+                                             : L == PixelLayout::kBgr ? 3
+                                                                      : 2);
+    std::vector<uint8_t> buffers(2 * rowBytes);
+    uint8_t* above = buffers.data();
+    uint8_t* own = buffers.data() + rowBytes;
+    std::memcpy(own, dst.Row(0), rowBytes);
+    std::memcpy(above, own, rowBytes);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* below = y + 1 < height ? dst.Row(y + 1) : own;
+        uint8_t* out = dst.Row(y);
+        for (int32_t x = 0; x < width; ++x) {
+            int32_t a[3], b[3], c[3], ch[3];
+            ReadAt<L>(above, x, width, a);
+            ReadAt<L>(own, x, width, b);
+            ReadAt<L>(below, x, width, c);
+            down.Combine(a, b, c, ch);
+            blend.Apply(b, ch);
+            WriteAt<L>(out, x, width, ch);
+        }
+        std::swap(above, own);
+        if (y + 1 < height) std::memcpy(own, dst.Row(y + 1), rowBytes);
+    }
+}
+
+}  // namespace
+
+void SeparableKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
+    Attach(source);
+    if (width == 0 || height == 0) return;
+    const bool divide = divisor != 0 && divisor != 1;
+    const ThreeTaps across{{horizontal[0], horizontal[1], horizontal[2]}, divide, double(divisor),
+                           offset};
+    const ThreeTaps down{{vertical[0], vertical[1], vertical[2]}, divide, double(divisor), offset};
+    WithLayout(*this, [&]<PixelLayout L>() {
+        RunSeparable<L>(source, destination, int32_t(width), int32_t(height), across, down,
+                        amount);
+    });
+}
+
+}  // namespace vx

@@ -46,6 +46,11 @@ const Scenario kScenarios[] = {
     {"VXEFilter", "soften-lot", {{"Filter type", "soften (a lot)"}}},
     {"VXEFilter", "sharpen-medium", {{"Filter type", "sharpen (medium)"}}},
     {"VXEFilter", "emboss-amount60", {{"Filter type", "emboss"}, {"Amount", "60"}}},
+    {"VXEZoom", "factor2", {{"Zoom factor", "2"}, {"Left margin", "10"}}},
+    {"VXEZoom2", "margins", {{"Left margin", "12"}, {"Right margin", "7"}, {"Top margin", "20"}}},
+    {"VXEZoomAndMove", "zoom1.7", {{"Zoom (start)", "1.7"}, {"Left margin (start)", "13"}}},
+    {"VXEMirror", "left", {{"Mirror type", "left"}}},
+    {"VXEMirror", "all", {{"Mirror type", "all"}}},
 };
 
 const EffectLibrary& Library() {
@@ -68,6 +73,10 @@ vx::Guid ClassIdByName(const char* identifier) {
         {"VXEGear", vx::GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}")},
         {"VXELighthouse", vx::GuidFromString("{AB2C52A4-88FB-4DAB-9D36-61EADC7D5341}")},
         {"VXEFilter", vx::GuidFromString("{966A73E0-4F60-4036-8321-D8147DB946A4}")},
+        {"VXEZoom", vx::GuidFromString("{5A18F1F7-3126-407B-A58A-43A003BD2EDE}")},
+        {"VXEZoom2", vx::GuidFromString("{B1A774DE-C2AD-4F83-8570-9618FD75FA53}")},
+        {"VXEZoomAndMove", vx::GuidFromString("{F8CC5DB0-DF21-4936-A13D-1FF343AF5899}")},
+        {"VXEMirror", vx::GuidFromString("{AA483CFD-937F-4E7C-A6AC-347F540A917B}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;

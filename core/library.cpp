@@ -63,15 +63,15 @@ constexpr EffectEntry kEffects[] = {
     {"VXETVInterference", u"TV Interference (0.1)",
      GuidFromString("{F82C7F6D-191C-4D46-B1A1-782966B84D2E}"), 12, nullptr},
     {"VXEMirror", u"Mirror (0.7o)", GuidFromString("{AA483CFD-937F-4E7C-A6AC-347F540A917B}"), 12,
-     nullptr},
+     CreateMirror},
     {"VXEWaves", u"Waves (0.1)", GuidFromString("{EE72F9FA-A492-4587-B379-F01C0AEE4231}"), 12,
      nullptr},
     {"VXEZoom", u"Zoom (0.5o)", GuidFromString("{5A18F1F7-3126-407B-A58A-43A003BD2EDE}"), -1,
-     nullptr},
+     CreateZoom},
     {"VXEZoom2", u"Zoom2 (0.5o)", GuidFromString("{B1A774DE-C2AD-4F83-8570-9618FD75FA53}"), 12,
-     nullptr},
+     CreateZoom2},
     {"VXEZoomAndMove", u"Zoom and move (0.5o)",
-     GuidFromString("{F8CC5DB0-DF21-4936-A13D-1FF343AF5899}"), 12, nullptr},
+     GuidFromString("{F8CC5DB0-DF21-4936-A13D-1FF343AF5899}"), 12, CreateZoomAndMove},
 };
 static_assert(std::size(kEffects) == 25);
 

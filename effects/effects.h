@@ -16,5 +16,9 @@ EffectInterface* CreateCut();
 EffectInterface* CreateGear();
 EffectInterface* CreateLighthouse();
 EffectInterface* CreateFilter();
+EffectInterface* CreateZoom();
+EffectInterface* CreateZoom2();
+EffectInterface* CreateZoomAndMove();
+EffectInterface* CreateMirror();
 
 }  // namespace vx

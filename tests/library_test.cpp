@@ -117,6 +117,10 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXEColorAdjust", 9},
         {"VXETransform", 18},
         {"VXEFilter", 2},
+        {"VXEZoom", 3},
+        {"VXEZoom2", 4},
+        {"VXEZoomAndMove", 6},
+        {"VXEMirror", 2},
     };
     for (const auto& [id, parameterCount] : kBuilt) {
         SCOPED_TRACE(id);

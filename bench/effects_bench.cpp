@@ -51,6 +51,12 @@ const Scenario kScenarios[] = {
     {"VXEZoomAndMove", "zoom1.7", {{"Zoom (start)", "1.7"}, {"Left margin (start)", "13"}}},
     {"VXEMirror", "left", {{"Mirror type", "left"}}},
     {"VXEMirror", "all", {{"Mirror type", "all"}}},
+    {"VXEKaleidoscope", "defaults", {}},
+    {"VXEKaleidoscope", "circular", {{"Segments", "8"}, {"Circular", "true"}}},
+    {"VXELens", "ellipse", {{"Width", "60"}, {"Height", "50"}, {"Zoom", "40"}}},
+    {"VXELens", "linear-rect", {{"Width", "60"}, {"Height", "50"}, {"Type", "Linear"}, {"Form", "Rectangle"}}},
+    {"VXEWaves", "sine", {}},
+    {"VXEWaves", "random-vertical", {{"Type", "random"}, {"Direction", "vertical"}}},
 };
 
 const EffectLibrary& Library() {
@@ -77,6 +83,9 @@ vx::Guid ClassIdByName(const char* identifier) {
         {"VXEZoom2", vx::GuidFromString("{B1A774DE-C2AD-4F83-8570-9618FD75FA53}")},
         {"VXEZoomAndMove", vx::GuidFromString("{F8CC5DB0-DF21-4936-A13D-1FF343AF5899}")},
         {"VXEMirror", vx::GuidFromString("{AA483CFD-937F-4E7C-A6AC-347F540A917B}")},
+        {"VXEKaleidoscope", vx::GuidFromString("{27F6A4A7-FD63-4D23-BBFB-D6ACA2DDCFEB}")},
+        {"VXELens", vx::GuidFromString("{1186D018-C6EE-44D4-B7B0-99B6333F61F3}")},
+        {"VXEWaves", vx::GuidFromString("{EE72F9FA-A492-4587-B379-F01C0AEE4231}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;

@@ -20,5 +20,8 @@ EffectInterface* CreateZoom();
 EffectInterface* CreateZoom2();
 EffectInterface* CreateZoomAndMove();
 EffectInterface* CreateMirror();
+EffectInterface* CreateKaleidoscope();
+EffectInterface* CreateLens();
+EffectInterface* CreateWaves();
 
 }  // namespace vx

@@ -121,6 +121,9 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXEZoom2", 4},
         {"VXEZoomAndMove", 6},
         {"VXEMirror", 2},
+        {"VXEKaleidoscope", 4},
+        {"VXELens", 9},
+        {"VXEWaves", 7},
     };
     for (const auto& [id, parameterCount] : kBuilt) {
         SCOPED_TRACE(id);

@@ -13,9 +13,10 @@ namespace {
 using host::Frame;
 using host::FrameFormat;
 
-const char* const kTypes[10] = {"soften (a little)", "soften (medium)", "soften (a lot)",
-                                "sharpen (a little)", "sharpen (medium)", "sharpen (a lot)",
-                                "emboss", "edge detect", "blur horiz.", "shatter"};
+const char* const kTypes[10] = {
+    "soften (a little)", "soften (medium)", "soften (a lot)", "sharpen (a little)",
+    "sharpen (medium)",  "sharpen (a lot)", "emboss",         "edge detect",
+    "blur horiz.",       "shatter"};
 
 std::vector<uint8_t> Px(Frame& f, int x, int y) {
     int n = f.BytesPerPixel();
@@ -35,7 +36,8 @@ TEST_F(FilterTest, DeclaresTypeAndAmount) {
     EXPECT_EQ(d[0]->index, 0);
     EXPECT_EQ(d[0]->integerDefault, 0);
     ASSERT_EQ(d[0]->choiceCount, 10);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(host::Narrow(d[0]->choiceNames[i].c_str()), kTypes[i]);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(host::Narrow(d[0]->choiceNames[i].c_str()), kTypes[i]);
     EXPECT_EQ(host::Narrow(d[1]->name.c_str()), "Amount");
     EXPECT_EQ(d[1]->kind, kKindInteger);
     EXPECT_EQ(d[1]->index, 1);
@@ -63,7 +65,8 @@ TEST_F(FilterTest, FlatAreasGiveTheKernelsDocumentedLevels) {
             for (int x = 0; x < 12; ++x)
                 ASSERT_EQ(Px(*out, x, y), (std::vector<uint8_t>{128, 128, 128, 255}));
         // The softening and blurring kernels keep a flat area flat, borders included.
-        for (const char* type : {"soften (medium)", "soften (a lot)", "shatter", "sharpen (a lot)"}) {
+        for (const char* type :
+             {"soften (medium)", "soften (a lot)", "shatter", "sharpen (a lot)"}) {
             run.Set("Filter type", type);
             out = run.Render(in);
             for (int y = 0; y < 9; ++y)
@@ -133,12 +136,13 @@ TEST(PixelProcessor, TapsLeftOfAndAboveTheFrameRepeatTheFirstColumnAndRow) {
 // The row loop of each kernel against the plain per-pixel path, over every
 // layout and sizes down to 1x1, so the fast interior and the borders agree.
 TEST(PixelProcessor, KernelRunsMatchThePerPixelPath) {
-    const int32_t soft[25] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int32_t soft[25] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                              1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     const double edge[9] = {-0.125, -0.125, -0.125, -0.125, 1, -0.125, -0.125, -0.125, -0.125};
     for (const auto& layout : test::kLayouts) {
         for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {7, 5}, {16, 9}}) {
-            FrameFormat fmt{w, h, layout.bitsPerPixel, layout.pixelFormat, layout.bottomUp,
-                            layout.rowPadding};
+            FrameFormat fmt{
+                w, h, layout.bitsPerPixel, layout.pixelFormat, layout.bottomUp, layout.rowPadding};
             Frame in(fmt), fast(fmt), slow(fmt);
             test::PaintTestPicture(in, 3);
             const FrameView src = ViewFrame(in.Host());
@@ -147,8 +151,8 @@ TEST(PixelProcessor, KernelRunsMatchThePerPixelPath) {
                              std::to_string(h) + " amount " + std::to_string(amount));
                 IntegerKernel ik(2, soft, 25, 3);
                 RealKernel rk(1, edge, 1.0, 128);
-                for (PixelProcessor* k : {static_cast<PixelProcessor*>(&ik),
-                                          static_cast<PixelProcessor*>(&rk)}) {
+                for (PixelProcessor* k :
+                     {static_cast<PixelProcessor*>(&ik), static_cast<PixelProcessor*>(&rk)}) {
                     fast.Fill(1);
                     slow.Fill(1);
                     k->Run(src, ViewFrame(fast.Host()), amount);
@@ -199,8 +203,8 @@ TEST(PixelProcessor, AnOddPackedWidthNeverTouchesBytesPastTheRow) {
 }
 
 TEST_F(FilterTest, HostileValuesAndOddFramesStayInside) {
-    for (const char* type : {"soften (a little)", "soften (medium)", "sharpen (medium)", "emboss",
-                             "shatter"}) {
+    for (const char* type :
+         {"soften (a little)", "soften (medium)", "sharpen (medium)", "emboss", "shatter"}) {
         for (const char* amount : {"0", "100", "200", "2147483647", "-2147483648", "-7"}) {
             run.Set("Filter type", type).Set("Amount", amount);
             for (auto fmt : {FrameFormat{1, 1, 32}, FrameFormat{1, 1, 16, 1},

@@ -62,8 +62,9 @@ void ExpectHostileValuesStayInside(test::EffectRun& run, const std::vector<const
     for (const char* name : names)
         for (const char* v : values) {
             run.Set(name, v);
-            for (auto fmt : {FrameFormat{1, 1, 32}, FrameFormat{2, 2, 24, 0, false, 0, 1},
-                             FrameFormat{7, 3, 24, 0, true, 2}, FrameFormat{5, 6, 16, 2, false, 3}}) {
+            for (auto fmt :
+                 {FrameFormat{1, 1, 32}, FrameFormat{2, 2, 24, 0, false, 0, 1},
+                  FrameFormat{7, 3, 24, 0, true, 2}, FrameFormat{5, 6, 16, 2, false, 3}}) {
                 Frame in(fmt);
                 test::PaintTestPicture(in);
                 Frame* out = run.Render(in);
@@ -99,7 +100,8 @@ TEST_F(GeometryTest, KaleidoscopeOfOneSegmentReproducesTheSource) {
         // and column can land a millionth of a pixel before the frame, which
         // counts as outside.  Everywhere else the source comes back.
         for (int y = 1; y < 24; ++y)
-            for (int x = 1; x < 33; ++x) ASSERT_EQ(Px(*out, x, y), Px(in, x, y)) << layout.name;
+            for (int x = 1; x < 33; ++x)
+                ASSERT_EQ(Px(*out, x, y), Px(in, x, y)) << layout.name;
         EXPECT_TRUE(test::PaddingUntouched(*out));
     }
 }
@@ -225,13 +227,14 @@ TEST_F(GeometryTest, LensMovesAlongItsPathOverTheClip) {
 TEST_F(GeometryTest, WavesDeclarations) {
     test::EffectRun run(library, "VXEWaves");
     ExpectDeclarations(
-        run, {{"Type", kKindChoice, 0, 0, 0, 0, {"sine", "zigzag", "square", "trapezoid", "random"}},
-              {"Direction", kKindChoice, 0, 0, 0, 0, {"horizontal", "vertical"}},
-              {"Frequency", kKindReal, 80, 0, 200, 0.1, {}},
-              {"Amplitude", kKindReal, 60, 1, 200, 0.1, {}},
-              {"Speed", kKindReal, 0, 0, 100, 0.1, {}},
-              {"Offset", kKindReal, 0, 0, 100, 0.1, {}},
-              {"Move", kKindReal, 0, -10, 10, 0.1, {}}});
+        run,
+        {{"Type", kKindChoice, 0, 0, 0, 0, {"sine", "zigzag", "square", "trapezoid", "random"}},
+         {"Direction", kKindChoice, 0, 0, 0, 0, {"horizontal", "vertical"}},
+         {"Frequency", kKindReal, 80, 0, 200, 0.1, {}},
+         {"Amplitude", kKindReal, 60, 1, 200, 0.1, {}},
+         {"Speed", kKindReal, 0, 0, 100, 0.1, {}},
+         {"Offset", kKindReal, 0, 0, 100, 0.1, {}},
+         {"Move", kKindReal, 0, -10, 10, 0.1, {}}});
 }
 
 // The row each column of row y shows in a frame whose blue bytes number the rows.

@@ -112,7 +112,8 @@ TEST_F(ZoomTest, Zoom2MarginsOfAHundredOrMoreShowTheSourceAroundTheMargin) {
     run.Set("Left margin", "0").Set("Right margin", "0").Set("Top margin", "70");
     run.Set("Bottom margin", "45");
     out = run.Render(input);
-    for (int x = 0; x < 13; ++x) EXPECT_EQ(Px(*out, x, 0), Px(input, x, 7));
+    for (int x = 0; x < 13; ++x)
+        EXPECT_EQ(Px(*out, x, 0), Px(input, x, 7));
 }
 
 TEST_F(ZoomTest, Zoom2NegativeMarginsShowTransparentBlackBeyondTheSource) {
@@ -151,7 +152,8 @@ TEST_F(ZoomTest, ZoomAndMoveWithAZoomOfZeroShowsOnlyTheBackground) {
     run.Set("Zoom (start)", "0").Set("Zoom (end)", "0");
     Frame* out = run.Render(input);
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 16; ++x) ASSERT_EQ(Px(*out, x, y), (Bytes{0, 0, 0, 0}));
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(Px(*out, x, y), (Bytes{0, 0, 0, 0}));
 }
 
 TEST_F(ZoomTest, HostileValuesAndOddFramesStayInside) {
@@ -187,11 +189,13 @@ struct MirrorTest : ::testing::Test {
     // blue bytes number the columns.
     std::vector<int> Columns(const char* across, int width) {
         Frame in(FrameFormat{width, 1, 24});
-        for (int x = 0; x < width; ++x) in.Row(0)[3 * x] = uint8_t(x);
+        for (int x = 0; x < width; ++x)
+            in.Row(0)[3 * x] = uint8_t(x);
         run.Set("Mirror type", across);
         Frame* out = run.Render(in);
         std::vector<int> cols;
-        for (int x = 0; x < width; ++x) cols.push_back(out->Row(0)[3 * x]);
+        for (int x = 0; x < width; ++x)
+            cols.push_back(out->Row(0)[3 * x]);
         return cols;
     }
 };
@@ -206,7 +210,8 @@ TEST_F(MirrorTest, DeclaresTwoChoicesWithTheSameLabel) {
         EXPECT_EQ(d[i]->index, i);
         EXPECT_EQ(d[i]->integerDefault, 0);
         ASSERT_EQ(d[i]->choiceCount, 4);
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(host::Narrow(d[i]->choiceNames[k].c_str()), names[i][k]);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(host::Narrow(d[i]->choiceNames[k].c_str()), names[i][k]);
     }
 }
 
@@ -234,13 +239,15 @@ TEST_F(MirrorTest, BothDirectionsCombine) {
         run.instance().params().ByIndex(1)->integer = 1;
         Frame* out = run.Render(in);
         for (int y = 0; y < 6; ++y)
-            for (int x = 0; x < 7; ++x) ASSERT_EQ(Px(*out, x, y), Px(in, 6 - x, 5 - y));
+            for (int x = 0; x < 7; ++x)
+                ASSERT_EQ(Px(*out, x, y), Px(in, 6 - x, 5 - y));
         run.instance().params().ByIndex(0)->integer = 3;  // right
         run.instance().params().ByIndex(1)->integer = 2;  // upper
         out = run.Render(in);
         const int cols[7] = {6, 5, 4, 3, 4, 5, 6}, rows[6] = {0, 1, 2, 2, 1, 0};
         for (int y = 0; y < 6; ++y)
-            for (int x = 0; x < 7; ++x) ASSERT_EQ(Px(*out, x, y), Px(in, cols[x], rows[y]));
+            for (int x = 0; x < 7; ++x)
+                ASSERT_EQ(Px(*out, x, y), Px(in, cols[x], rows[y]));
         EXPECT_TRUE(test::PaddingUntouched(*out));
     }
 }

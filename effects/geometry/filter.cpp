@@ -63,17 +63,28 @@ constexpr int32_t kSoftenMediumTaps[3] = {1, 3, 1};
 // which copies the picture rather than leave the output unwritten.
 std::unique_ptr<PixelProcessor> BuildKernel(int32_t type) {
     switch (type) {
-        case 0: return std::make_unique<IntegerKernel>(1, kSoftenLittle, 9, 0);
-        case 1: return std::make_unique<SeparableKernel>(kSoftenMediumTaps, kSoftenMediumTaps, 5, 0);
-        case 2: return std::make_unique<IntegerKernel>(2, kSoftenLot, 25, 0);
-        case 3: return std::make_unique<IntegerKernel>(1, kSharpenLittle, 25, 0);
-        case 4: return std::make_unique<RealKernel>(2, kSharpenMedium, 1.0, 0);
-        case 5: return std::make_unique<IntegerKernel>(1, kSharpenLot, 1, 0);
-        case 6: return std::make_unique<RealKernel>(3, kEmboss, 1.0, 128);
-        case 7: return std::make_unique<RealKernel>(1, kEdgeDetect, 1.0, 128);
-        case 8: return std::make_unique<IntegerKernel>(2, kBlurHorizontal, 9, 0);
-        case 9: return std::make_unique<IntegerKernel>(2, kShatter, 4, 0);
-        default: return std::make_unique<PixelProcessor>();
+        case 0:
+            return std::make_unique<IntegerKernel>(1, kSoftenLittle, 9, 0);
+        case 1:
+            return std::make_unique<SeparableKernel>(kSoftenMediumTaps, kSoftenMediumTaps, 5, 0);
+        case 2:
+            return std::make_unique<IntegerKernel>(2, kSoftenLot, 25, 0);
+        case 3:
+            return std::make_unique<IntegerKernel>(1, kSharpenLittle, 25, 0);
+        case 4:
+            return std::make_unique<RealKernel>(2, kSharpenMedium, 1.0, 0);
+        case 5:
+            return std::make_unique<IntegerKernel>(1, kSharpenLot, 1, 0);
+        case 6:
+            return std::make_unique<RealKernel>(3, kEmboss, 1.0, 128);
+        case 7:
+            return std::make_unique<RealKernel>(1, kEdgeDetect, 1.0, 128);
+        case 8:
+            return std::make_unique<IntegerKernel>(2, kBlurHorizontal, 9, 0);
+        case 9:
+            return std::make_unique<IntegerKernel>(2, kShatter, 4, 0);
+        default:
+            return std::make_unique<PixelProcessor>();
     }
 }
 
@@ -97,6 +108,8 @@ struct Filter : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateFilter() { return CreateEffect<Filter>(); }
+EffectInterface* CreateFilter() {
+    return CreateEffect<Filter>();
+}
 
 }  // namespace vx

@@ -30,7 +30,9 @@ constexpr double kDegree = 0.017453293005625408;
 
 // Segments outside 1..20 are held there: a huge count (a negative value taken
 // as unsigned) would make the wedge search run for billions of steps.
-uint32_t SafeSegments(int32_t n) { return n < 1 ? 1u : n > 20 ? 20u : uint32_t(n); }
+uint32_t SafeSegments(int32_t n) {
+    return n < 1 ? 1u : n > 20 ? 20u : uint32_t(n);
+}
 
 // Angles far beyond a turn are first brought within one turn, so the search
 // for the wedge stays short; NaN and infinities count as 0.
@@ -72,8 +74,10 @@ struct Kaleidoscope : EffectBase {
                 }
                 const double rho = Sqrt(double(j) * j + double(i) * i);
                 double d = theta - u;
-                while (d < 0) d += kTurn;
-                while (d > kTurn) d -= kTurn;
+                while (d < 0)
+                    d += kTurn;
+                while (d > kTurn)
+                    d -= kTurn;
                 uint32_t k = 0;
                 while (d > v) {
                     d -= v;
@@ -94,6 +98,8 @@ struct Kaleidoscope : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateKaleidoscope() { return CreateEffect<Kaleidoscope>(); }
+EffectInterface* CreateKaleidoscope() {
+    return CreateEffect<Kaleidoscope>();
+}
 
 }  // namespace vx

@@ -20,14 +20,10 @@ const char16_t* const kTypeNames[2] = {u"Constant", u"Linear"};
 const char16_t* const kFormNames[2] = {u"Ellipse", u"Rectangle"};
 
 constexpr ParamSpec kParamRows[] = {
-    RealParam(kPos1x, u"pos1x", 50, 0.1, 0, 100),
-    RealParam(kPos1y, u"pos1y", 50, 0.1, 0, 100),
-    RealParam(kPos2x, u"pos2x", 50, 0.1, 0, 100),
-    RealParam(kPos2y, u"pos2y", 50, 0.1, 0, 100),
-    RealParam(kWidth, u"Width", 20, 0.1, 0, 100),
-    RealParam(kHeight, u"Height", 20, 0.1, 0, 100),
-    RealParam(kZoom, u"Zoom", 20, 0.1, -150, 150),
-    ChoiceParam(kType, u"Type", 0, kTypeNames),
+    RealParam(kPos1x, u"pos1x", 50, 0.1, 0, 100),  RealParam(kPos1y, u"pos1y", 50, 0.1, 0, 100),
+    RealParam(kPos2x, u"pos2x", 50, 0.1, 0, 100),  RealParam(kPos2y, u"pos2y", 50, 0.1, 0, 100),
+    RealParam(kWidth, u"Width", 20, 0.1, 0, 100),  RealParam(kHeight, u"Height", 20, 0.1, 0, 100),
+    RealParam(kZoom, u"Zoom", 20, 0.1, -150, 150), ChoiceParam(kType, u"Type", 0, kTypeNames),
     ChoiceParam(kForm, u"Form", 0, kFormNames),
 };
 
@@ -115,6 +111,8 @@ struct Lens : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateLens() { return CreateEffect<Lens>(); }
+EffectInterface* CreateLens() {
+    return CreateEffect<Lens>();
+}
 
 }  // namespace vx

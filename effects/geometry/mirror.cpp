@@ -32,7 +32,9 @@ std::vector<int32_t> MirrorMap(int32_t type, int32_t n) {
     const int32_t half = n / 2;
     for (int32_t s = 0; s < n; ++s) {
         switch (type) {
-            case kAll: map[size_t(n - 1 - s)] = s; break;
+            case kAll:
+                map[size_t(n - 1 - s)] = s;
+                break;
             case kFirstHalf:
                 if (s <= (n - 1) / 2) map[size_t(s)] = map[size_t(n - 1 - s)] = s;
                 break;
@@ -42,7 +44,9 @@ std::vector<int32_t> MirrorMap(int32_t type, int32_t n) {
                     map[size_t(n - 1 - s)] = s;
                 }
                 break;
-            default: map[size_t(s)] = s; break;  // "none", and unknown types
+            default:
+                map[size_t(s)] = s;
+                break;  // "none", and unknown types
         }
     }
     return map;
@@ -55,24 +59,28 @@ struct Mirror : EffectBase {
         const FrameView src = ViewFrame(args.InputFrame());
         const FrameView dst = ViewFrame(args.OutputFrame());
         if (!FramesMatchPrepared(*this, src, dst)) return kOk;
-        const std::vector<int32_t> across = MirrorMap(ReadChoice(args.context, kAcross), frameWidth);
+        const std::vector<int32_t> across =
+            MirrorMap(ReadChoice(args.context, kAcross), frameWidth);
         const std::vector<int32_t> down = MirrorMap(ReadChoice(args.context, kDown), frameHeight);
         const Sampler s(*this, src, dst);
         const size_t n = bytesPerPixel;
         std::vector<size_t> sourceOffset(across.size());
-        for (size_t x = 0; x < across.size(); ++x) sourceOffset[x] = size_t(across[x]) * n;
+        for (size_t x = 0; x < across.size(); ++x)
+            sourceOffset[x] = size_t(across[x]) * n;
         const bool fields = src.IsInterlaced();
         for (uint32_t y = 0; y < s.height; ++y) {
             // Interlaced sources keep each output row within its own field.
             uint32_t row = uint32_t(down[y]);
             if (fields && ((row ^ y) & 1)) ++row;
             if (row >= s.height) {
-                for (uint32_t x = 0; x < s.width; ++x) s.WriteOutside(x, y);
+                for (uint32_t x = 0; x < s.width; ++x)
+                    s.WriteOutside(x, y);
                 continue;
             }
             const uint8_t* in = src.Row(int32_t(row));
             uint8_t* out = dst.Row(int32_t(y));
-            for (uint32_t x = 0; x < s.width; ++x, out += n) std::memcpy(out, in + sourceOffset[x], n);
+            for (uint32_t x = 0; x < s.width; ++x, out += n)
+                std::memcpy(out, in + sourceOffset[x], n);
         }
         return kOk;
     }
@@ -80,6 +88,8 @@ struct Mirror : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateMirror() { return CreateEffect<Mirror>(); }
+EffectInterface* CreateMirror() {
+    return CreateEffect<Mirror>();
+}
 
 }  // namespace vx

@@ -15,9 +15,13 @@ namespace {
 
 enum class PixelLayout { kBgr, kBgra, kPacked };
 
-uint8_t ClampByte(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+uint8_t ClampByte(int32_t v) {
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
-int32_t Limit(int32_t v, int32_t last) { return v < 0 ? 0 : v > last ? last : v; }
+int32_t Limit(int32_t v, int32_t last) {
+    return v < 0 ? 0 : v > last ? last : v;
+}
 
 // Channels of pixel x of a row.  A last even packed pixel without a partner
 // has no V byte of its own: it reads as neutral chroma.
@@ -72,9 +76,15 @@ PixelLayout LayoutOf(const PixelProcessor& p) {
 template <class F>
 void WithLayout(const PixelProcessor& p, F&& f) {
     switch (LayoutOf(p)) {
-        case PixelLayout::kPacked: f.template operator()<PixelLayout::kPacked>(); break;
-        case PixelLayout::kBgra: f.template operator()<PixelLayout::kBgra>(); break;
-        default: f.template operator()<PixelLayout::kBgr>(); break;
+        case PixelLayout::kPacked:
+            f.template operator()<PixelLayout::kPacked>();
+            break;
+        case PixelLayout::kBgra:
+            f.template operator()<PixelLayout::kBgra>();
+            break;
+        default:
+            f.template operator()<PixelLayout::kBgr>();
+            break;
     }
 }
 
@@ -157,7 +167,8 @@ void RealFinish(const double sum[3], double divisor, int32_t offset, int32_t out
 // Rows y - r .. y + r of a frame, limited to it.
 void GatherRows(const FrameView& f, int32_t y, int32_t radius, int32_t height,
                 const uint8_t** rows) {
-    for (int32_t dy = -radius; dy <= radius; ++dy) rows[dy + radius] = f.Row(Limit(y + dy, height - 1));
+    for (int32_t dy = -radius; dy <= radius; ++dy)
+        rows[dy + radius] = f.Row(Limit(y + dy, height - 1));
 }
 
 constexpr int32_t kMaxRadius = 8;
@@ -165,8 +176,7 @@ constexpr int32_t kMaxRadius = 8;
 // Runs a square kernel over the frame; Finish turns a sum into channels.
 template <PixelLayout L, class Coef, class Sum, class Finish>
 void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
-              int32_t radius, const std::vector<Tap<Coef>>& taps, int32_t amount,
-              Finish finish) {
+              int32_t radius, const std::vector<Tap<Coef>>& taps, int32_t amount, Finish finish) {
     const Blend blend(amount);
     const uint8_t* rows[2 * kMaxRadius + 1];
     for (int32_t y = 0; y < height; ++y) {
@@ -188,7 +198,9 @@ void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t
     }
 }
 
-int32_t SafeRadius(int32_t r) { return r < 0 ? 0 : r > kMaxRadius ? kMaxRadius : r; }
+int32_t SafeRadius(int32_t r) {
+    return r < 0 ? 0 : r > kMaxRadius ? kMaxRadius : r;
+}
 
 }  // namespace
 
@@ -358,7 +370,7 @@ void RunSeparable(const FrameView& src, const FrameView& dst, int32_t width, int
         }
     }
 
-    const size_t rowBytes = size_t(width) * (L == PixelLayout::kBgra   ? 4
+    const size_t rowBytes = size_t(width) * (L == PixelLayout::kBgra  ? 4
                                              : L == PixelLayout::kBgr ? 3
                                                                       : 2);
     std::vector<uint8_t> buffers(2 * rowBytes);
@@ -389,12 +401,11 @@ void SeparableKernel::Run(const FrameView& source, const FrameView& destination,
     Attach(source);
     if (width == 0 || height == 0) return;
     const bool divide = divisor != 0 && divisor != 1;
-    const ThreeTaps across{{horizontal[0], horizontal[1], horizontal[2]}, divide, double(divisor),
-                           offset};
+    const ThreeTaps across{
+        {horizontal[0], horizontal[1], horizontal[2]}, divide, double(divisor), offset};
     const ThreeTaps down{{vertical[0], vertical[1], vertical[2]}, divide, double(divisor), offset};
     WithLayout(*this, [&]<PixelLayout L>() {
-        RunSeparable<L>(source, destination, int32_t(width), int32_t(height), across, down,
-                        amount);
+        RunSeparable<L>(source, destination, int32_t(width), int32_t(height), across, down, amount);
     });
 }
 

@@ -27,7 +27,7 @@ struct Channels {
 };
 
 class PixelProcessor {
-public:
+  public:
     // bytesPerPixel -1: taken from the source frame.
     explicit PixelProcessor(int32_t bytesPerPixel = -1) : bytesPerPixel(bytesPerPixel) {}
     virtual ~PixelProcessor() = default;
@@ -54,7 +54,7 @@ public:
     uint32_t height = 0;
     bool packedChroma = false;
 
-protected:
+  protected:
     // Blends the filtered channels with the source pixel by amount (percent)
     // and stores them.
     void StoreBlended(const FrameView& source, int32_t x, int32_t y, int32_t filtered[3],
@@ -64,7 +64,7 @@ protected:
 // A square kernel of integer coefficients: (2r+1)^2 values, row-major, the
 // row being the vertical offset.  Divisor 0 or 1: no division.
 class IntegerKernel : public PixelProcessor {
-public:
+  public:
     IntegerKernel(int32_t radius, std::span<const int32_t> coefficients, int32_t divisor,
                   int32_t offset);
 
@@ -81,13 +81,13 @@ public:
     const int32_t divisor;
     const int32_t offset;
 
-private:
+  private:
     std::vector<KernelTap<int32_t>> taps_;  // the non-zero coefficients, row-major
 };
 
 // The same with real coefficients and divisor; results are truncated.
 class RealKernel : public PixelProcessor {
-public:
+  public:
     RealKernel(int32_t radius, std::span<const double> coefficients, double divisor,
                int32_t offset);
 
@@ -101,7 +101,7 @@ public:
     const double divisor;
     const int32_t offset;
 
-private:
+  private:
     std::vector<KernelTap<double>> taps_;
 };
 
@@ -109,7 +109,7 @@ private:
 // The source frame is left as it is: the horizontal result is kept in rows
 // of the destination and a two-row buffer.
 class SeparableKernel : public PixelProcessor {
-public:
+  public:
     SeparableKernel(const int32_t horizontal[3], const int32_t vertical[3], int32_t divisor,
                     int32_t offset);
 

@@ -47,10 +47,14 @@ double Swing(double p) {
     const int64_t k = WholePart(p);
     const double r = p - double(k);
     switch (((k % 4) + 4) % 4) {
-        case 0: return 1 - r;
-        case 1: return -r;
-        case 2: return -(1 - r);
-        default: return r;
+        case 0:
+            return 1 - r;
+        case 1:
+            return -r;
+        case 2:
+            return -(1 - r);
+        default:
+            return r;
     }
 }
 
@@ -58,9 +62,15 @@ double Swing(double p) {
 void FillQuarter(int32_t shape, int32_t n, double A, double* table) {
     for (int32_t i = 0; i < n; ++i) {
         switch (shape) {
-            case kSine: table[i] = A * Sin(i * 1.5707963705062866 / n); break;
-            case kZigzag: table[i] = A * i / n; break;
-            case kSquare: table[i] = A; break;
+            case kSine:
+                table[i] = A * Sin(i * 1.5707963705062866 / n);
+                break;
+            case kZigzag:
+                table[i] = A * i / n;
+                break;
+            case kSquare:
+                table[i] = A;
+                break;
             case kTrapezoid: {
                 const double ramp = A * (2 * i) / n;
                 table[i] = ramp < A ? ramp : A;
@@ -69,7 +79,9 @@ void FillQuarter(int32_t shape, int32_t n, double A, double* table) {
             case kRandom:
                 table[i] = (NextRandom() * 3.051850947599719e-05 - 0.5) * A * 2;
                 break;
-            default: table[i] = 0; break;
+            default:
+                table[i] = 0;
+                break;
         }
     }
 }
@@ -82,10 +94,18 @@ void Displacements(const double* table, int32_t n, double K, double G, std::vect
         const int64_t j = WholePart(K + double(x)) % n;
         double value;
         switch (q % 4) {
-            case 0: value = table[j]; break;
-            case 1: value = table[n - j - 1]; break;
-            case 2: value = -table[j]; break;
-            default: value = -table[n - j - 1]; break;
+            case 0:
+                value = table[j];
+                break;
+            case 1:
+                value = table[n - j - 1];
+                break;
+            case 2:
+                value = -table[j];
+                break;
+            default:
+                value = -table[n - j - 1];
+                break;
         }
         if (j == n - 1) ++q;
         (*out)[x] = value * G;
@@ -144,13 +164,16 @@ struct Waves : EffectBase {
         if (!(K - K == 0)) return 0;
         if (K > 1e9) K = Fmod(K, period);
         if (K < -1e6 * area) K = Fmod(K, area);
-        while (K < 0) K += area;
+        while (K < 0)
+            K += area;
         return K;
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateWaves() { return CreateEffect<Waves>(); }
+EffectInterface* CreateWaves() {
+    return CreateEffect<Waves>();
+}
 
 }  // namespace vx

@@ -46,13 +46,15 @@ void RenderScaled(const Sampler& s, const std::vector<double>& columns, double r
                   double zy) {
     for (uint32_t y = 0; y < s.height; ++y) {
         const double sy = rowStart + y / zy;
-        for (uint32_t x = 0; x < s.width; ++x) s.SampleBilinear(x, y, true, columns[x], sy);
+        for (uint32_t x = 0; x < s.width; ++x)
+            s.SampleBilinear(x, y, true, columns[x], sy);
     }
 }
 
 std::vector<double> ColumnPositions(uint32_t width, double start, double zx) {
     std::vector<double> columns(width);
-    for (uint32_t x = 0; x < width; ++x) columns[x] = start + x / zx;
+    for (uint32_t x = 0; x < width; ++x)
+        columns[x] = start + x / zx;
     return columns;
 }
 
@@ -103,7 +105,9 @@ constexpr ParamSpec kZoomAndMoveParams[] = {
     RealParam(kTopEnd, u"Top margin (end)", 0, 0.1, -100, 100, -100, 100),
 };
 
-double Between(double start, double end, double t) { return start + t * (end - start); }
+double Between(double start, double end, double t) {
+    return start + t * (end - start);
+}
 
 struct ZoomAndMove : EffectBase {
     static constexpr ParamTable kParams = kZoomAndMoveParams;
@@ -123,7 +127,8 @@ struct ZoomAndMove : EffectBase {
         if (z == 0) {
             // A picture shrunk to nothing: only the background shows.
             for (uint32_t y = 0; y < s.height; ++y)
-                for (uint32_t x = 0; x < s.width; ++x) s.WriteOutside(x, y);
+                for (uint32_t x = 0; x < s.width; ++x)
+                    s.WriteOutside(x, y);
             return kOk;
         }
         RenderScaled(s, ColumnPositions(s.width, left, z), top, z);
@@ -133,8 +138,14 @@ struct ZoomAndMove : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateZoom() { return CreateEffect<Zoom>(); }
-EffectInterface* CreateZoom2() { return CreateEffect<Zoom2>(); }
-EffectInterface* CreateZoomAndMove() { return CreateEffect<ZoomAndMove>(); }
+EffectInterface* CreateZoom() {
+    return CreateEffect<Zoom>();
+}
+EffectInterface* CreateZoom2() {
+    return CreateEffect<Zoom2>();
+}
+EffectInterface* CreateZoomAndMove() {
+    return CreateEffect<ZoomAndMove>();
+}
 
 }  // namespace vx

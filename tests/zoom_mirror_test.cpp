@@ -123,7 +123,9 @@ TEST_F(ZoomTest, Zoom2NegativeMarginsShowTransparentBlackBeyondTheSource) {
     // Column positions -8 + 1.5x are negative for x < 6, rows -2 + 1.2y for y < 2.
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 16; ++x)
-            if (x < 6 || y < 2) ASSERT_EQ(Px(*out, x, y), (Bytes{0, 0, 0, 0})) << x << "," << y;
+            if (x < 6 || y < 2) {
+                ASSERT_EQ(Px(*out, x, y), (Bytes{0, 0, 0, 0})) << x << "," << y;
+            }
     EXPECT_EQ(Px(*out, 6, 5), Px(input, 1, 4));
 }
 

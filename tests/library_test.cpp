@@ -111,11 +111,6 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXETransform", 18},
         {"VXEColorChange", 10},
         {"VXETransparency", 4},
-    };
-    for (const auto& [id, count] : built) {
-    const std::pair<const char*, size_t> kBuilt[] = {
-        {"VXEColorAdjust", 9},
-        {"VXETransform", 18},
         {"VXEFilter", 2},
         {"VXEZoom", 3},
         {"VXEZoom2", 4},
@@ -125,7 +120,7 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXELens", 9},
         {"VXEWaves", 7},
     };
-    for (const auto& [id, parameterCount] : kBuilt) {
+    for (const auto& [id, count] : built) {
         SCOPED_TRACE(id);
         EffectInterface* e = Library().CreateEffect(test::ClassIdOf(id));
         ASSERT_NE(e, nullptr);
@@ -137,7 +132,6 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         host::ParameterSet set;
         EXPECT_EQ(e->ops->DefineParameters(e, set.List(), set.Factory()), kOk);
         EXPECT_EQ(set.Declared().size(), count);
-        EXPECT_EQ(set.Declared().size(), parameterCount);
         EXPECT_EQ(set.Outstanding(), 0);
         EXPECT_EQ(e->ops->Release(e), 1);
         EXPECT_EQ(e->ops->Release(e), 0);

@@ -205,4 +205,13 @@ bool RegistryFile::RemoveKey(RegistryRoot root, const std::string& key) {
     return keys_.size() != before;
 }
 
+bool RegistryFile::IsEmptyKey(RegistryRoot root, const std::string& key) const {
+    const Key* k = FindKey(RegistryKeyPath(root, key));
+    if (!k || !k->values.empty()) return false;
+    std::string prefix = Normalised(k->path) + "\\";
+    for (const Key& other : keys_)
+        if (Normalised(other.path).rfind(prefix, 0) == 0) return false;
+    return true;
+}
+
 }  // namespace vx::platform

@@ -37,6 +37,8 @@ public:
     void Set(RegistryRoot root, const std::string& key, const RegistryValue& value);
     bool Remove(RegistryRoot root, const std::string& key, const std::string& name);
     bool RemoveKey(RegistryRoot root, const std::string& key);
+    // True when the key exists without values and without subkeys.
+    bool IsEmptyKey(RegistryRoot root, const std::string& key) const;
 
 private:
     struct Key {

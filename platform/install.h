@@ -22,14 +22,14 @@ namespace vx::platform {
 
 // ---------------------------------------------------------------- INI files
 // At most 2047 characters, as with the system's 2048-character buffer.
-std::string ReadProfileString(const std::string& file, const std::string& section,
+std::string ReadIniString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback);
 // The value's leading integer (decimal, or with a 0x/0o/0b prefix); the
 // fallback when the key is missing or empty.
-int ReadProfileInt(const std::string& file, const std::string& section, const std::string& key,
+int ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
                    int fallback);
 // False when the file cannot be written (for instance its folder is missing).
-bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value);
 
 // ---------------------------------------------------------------- registry

@@ -76,21 +76,21 @@ constexpr StandInFolder kStandInFolders[] = {
 
 }  // namespace
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
+std::string ReadIniString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback) {
     ProfileFile ini;
     ini.Load(UnixPath(file));
     return ini.ReadString(section, key, fallback);
 }
 
-int ReadProfileInt(const std::string& file, const std::string& section, const std::string& key,
+int ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
                    int fallback) {
     ProfileFile ini;
     ini.Load(UnixPath(file));
     return ini.ReadInt(section, key, fallback);
 }
 
-bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
     ProfileFile ini;
     ini.Load(UnixPath(file));

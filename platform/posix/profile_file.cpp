@@ -55,7 +55,7 @@ bool ProfileFile::Load(const std::string& path) {
         if (line[0] == '[') {
             size_t close = line.rfind(']');
             if (close != std::string::npos) {
-                sections_.push_back({line.substr(1, close - 1), {}});
+                sections_.push_back({Trimmed(line.substr(1, close - 1)), {}});
                 continue;
             }
         }
@@ -108,7 +108,7 @@ std::optional<std::string> ProfileFile::Find(const std::string& section,
                                              const std::string& key) const {
     const Section* s = FindSection(Trimmed(section));
     if (!s) return std::nullopt;
-    const std::string name = Trimmed(key);
+    const std::string& name = key;
     for (const Key& k : s->keys)
         if (SameName(k.name, name)) return k.value;
     return std::nullopt;
@@ -121,7 +121,7 @@ void ProfileFile::Set(const std::string& section, const std::string& key,
         sections_.push_back({Trimmed(section), {}});
         s = &sections_.back();
     }
-    const std::string name = Trimmed(key);
+    const std::string& name = key;
     for (Key& k : s->keys) {
         if (SameName(k.name, name)) {
             k.value = value;

@@ -3,10 +3,10 @@
 // system's own functions on the same files).
 //
 // Reading: lines are trimmed of white space; "[name]" starts a section (the
-// name runs to the line's last ']', untrimmed inside the brackets); other
-// lines are "key=value" (both sides trimmed) or a bare key without a value.
-// Names compare without regard to case; the first section of a name and the
-// first key of a name in it win.  A value enclosed in a pair of equal quotes
+// name runs to the line's last ']', trimmed, and so is a section name asked
+// for); other lines are "key=value" (both sides trimmed) or a bare key
+// without a value.  Names compare without regard to case; the first section
+// of a name and the first key of a name in it win.  A value enclosed in a pair of equal quotes
 // (' or ") is read without them.
 //
 // Writing rewrites the whole file: sections and keys in their order, new

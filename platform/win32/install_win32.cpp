@@ -50,7 +50,7 @@ int ShowCommand(ShowMode mode) {
 
 }  // namespace
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
+std::string ReadIniString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback) {
     char buffer[kProfileBuffer];
     DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer,
@@ -58,12 +58,12 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     return std::string(buffer, n);
 }
 
-int ReadProfileInt(const std::string& file, const std::string& section, const std::string& key,
+int ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
                    int fallback) {
     return int(GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, file.c_str()));
 }
 
-bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
 }

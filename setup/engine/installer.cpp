@@ -104,11 +104,11 @@ bool Installer::LanguageExists(const std::string& language) const {
 }
 
 std::string Installer::ScriptString(const std::string& section, const std::string& key) const {
-    return platform::ReadProfileString(ScriptPath(), section, key, "");
+    return platform::ReadIniString(ScriptPath(), section, key, "");
 }
 
 int Installer::ScriptInt(const std::string& section, const std::string& key, int fallback) const {
-    return platform::ReadProfileInt(ScriptPath(), section, key, fallback);
+    return platform::ReadIniInt(ScriptPath(), section, key, fallback);
 }
 
 void Installer::Load(const std::string& language) {
@@ -116,7 +116,7 @@ void Installer::Load(const std::string& language) {
     macros_.SetLanguage(language);
     const std::string languageFile = folder_ + language + ".eil";
     for (int n = 1; n <= kTextCount; ++n)
-        texts_[n] = platform::ReadProfileString(languageFile, "language", std::to_string(n), "");
+        texts_[n] = platform::ReadIniString(languageFile, "language", std::to_string(n), "");
 
     SetupScript& s = script_;
     s.appName = ScriptString("setup1", "AppName");
@@ -159,7 +159,7 @@ std::string Installer::BrowsedDestination(const std::string& chosen) const {
 
 void Installer::Log(const std::string& section, const std::string& key, const std::string& value) {
     if (logPath_.empty()) return;
-    if (!platform::WriteProfileString(logPath_, section, key, value)) logFailed_ = true;
+    if (!platform::WriteIniString(logPath_, section, key, value)) logFailed_ = true;
 }
 
 void Installer::LogNumber(const std::string& section, const std::string& key, int value) {
@@ -283,7 +283,7 @@ void Installer::WriteIniEntries(InstallObserver& observer) {
     for (int i = 1; i <= script_.iniCount; ++i) {
         const std::string section = Section("Ini", i);
         const std::string file = Expand(ScriptString(section, "File"));
-        if (!platform::WriteProfileString(file, ScriptString(section, "Section"),
+        if (!platform::WriteIniString(file, ScriptString(section, "Section"),
                                           ScriptString(section, "Value"),
                                           Expand(ScriptString(section, "Data"))))
             observer.Failed("cannot write " + section + " into " + file);

@@ -16,6 +16,15 @@ int Depth(const std::string& path) {
     return int(std::count_if(path.begin(), path.end(), IsSeparator));
 }
 
+// A folder strictly inside another (the other with its trailing separator).
+bool Inside(const std::string& path, const std::string& folder) {
+    if (path.size() <= folder.size()) return false;
+    std::string a = Upper(path.substr(0, folder.size())), b = Upper(folder);
+    std::replace(a.begin(), a.end(), '/', '\\');
+    std::replace(b.begin(), b.end(), '/', '\\');
+    return a == b;
+}
+
 }  // namespace
 
 Uninstaller::Uninstaller(std::string folder)
@@ -26,11 +35,11 @@ bool Uninstaller::LogExists() const {
 }
 
 std::string Uninstaller::LogString(const std::string& section, const std::string& key) const {
-    return platform::ReadProfileString(log_, section, key, "");
+    return platform::ReadIniString(log_, section, key, "");
 }
 
 int Uninstaller::LogInt(const std::string& section, const std::string& key) const {
-    return platform::ReadProfileInt(log_, section, key, 0);
+    return platform::ReadIniInt(log_, section, key, 0);
 }
 
 std::string Uninstaller::AppName() const {
@@ -64,10 +73,12 @@ UninstallResult Uninstaller::Run() {
     platform::SetCurrentFolder(folder_);
 
     // Only the listed files go: whatever the user added stays.
+    std::vector<std::string> parents;
     for (int k = 1, n = LogInt("files", "Count"); k <= n; ++k) {
         const std::string file = LogString("files", std::to_string(k));
         if (file.empty() || !platform::PathExists(file) || platform::FolderExists(file)) continue;
         if (!platform::RemoveOneFile(file)) fail("cannot remove " + file);
+        parents.push_back(ParentFolder(file));
     }
 
     // Deepest first, later ones first at the same depth; a folder that still
@@ -83,6 +94,13 @@ UninstallResult Uninstaller::Run() {
         [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
     for (const std::string& f : folders)
         if (platform::FolderExists(f) && !platform::RemoveEmptyFolder(f)) result.kept.push_back(f);
+    // Folders that the installation made for single files and shortcuts are
+    // not listed: those inside the installation folder go when they are empty.
+    std::stable_sort(parents.begin(), parents.end(),
+                     [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+    for (const std::string& p : parents)
+        for (std::string f = p; Inside(f, folder_); f = ParentFolder(f))
+            if (!platform::RemoveEmptyFolder(f)) break;
 
     for (int i = 1, n = LogInt("uninstall", "RegCount"); i <= n; ++i) {
         const std::string section = "Reg" + std::to_string(i);
@@ -107,6 +125,8 @@ UninstallResult Uninstaller::Run() {
 
 bool Uninstaller::RemoveProgramAndFolder(const std::string& program) {
     const std::string folder = WithoutTrailingSeparator(folder_);
+    // A folder that is a process's current folder cannot be removed.
+    platform::SetCurrentFolder(platform::TempFolder());
     if (platform::RemoveOneFile(program)) {
         platform::RemoveEmptyFolder(folder);
         return true;
@@ -123,6 +143,7 @@ bool Uninstaller::RemoveProgramAndFolder(const std::string& program) {
 }
 
 int FinishRemoval(int processId, const std::string& program, const std::string& folder) {
+    platform::SetCurrentFolder(platform::TempFolder());
     platform::WaitForProcessEnd(processId, 60000);
     bool removed = false;
     for (int attempt = 0; attempt < 100 && !removed; ++attempt) {

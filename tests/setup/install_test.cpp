@@ -107,39 +107,39 @@ TEST_F(ProfileTest, ReadsByTheSystemRules) {
               "[main]\n"
               "later=second section of the same name\n"
               "k=v\n");
-    using platform::ReadProfileInt;
-    using platform::ReadProfileString;
-    EXPECT_EQ(ReadProfileString(file, "MAIN", "name", "-"), "spaced value");
-    EXPECT_EQ(ReadProfileString(file, "Main", "quoted", "-"), "in quotes");
-    EXPECT_EQ(ReadProfileString(file, "Main", "single", "-"), "x");
-    EXPECT_EQ(ReadProfileString(file, "Main", "half", "-"), "\"open");
-    EXPECT_EQ(ReadProfileString(file, "Main", "bare", "-"), "-");
-    EXPECT_EQ(ReadProfileString(file, "Main", "later", "-"), "-");
-    EXPECT_EQ(ReadProfileString(file, "Main", "missing", "fallback"), "fallback");
-    EXPECT_EQ(ReadProfileString(file, "", "top", "-"), "before any section");
-    EXPECT_EQ(ReadProfileInt(file, "Main", "num", 5), -12);
-    EXPECT_EQ(ReadProfileInt(file, "Main", "hex", 5), 31);
-    EXPECT_EQ(ReadProfileInt(file, "Main", "junk", 5), 0);
-    EXPECT_EQ(ReadProfileInt(file, "Main", "empty", 5), 5);
-    EXPECT_EQ(ReadProfileInt(file, "Main", "missing", 7), 7);
-    EXPECT_EQ(ReadProfileString((root / "none.ini").string(), "a", "b", "d"), "d");
+    using platform::ReadIniInt;
+    using platform::ReadIniString;
+    EXPECT_EQ(ReadIniString(file, "MAIN", "name", "-"), "spaced value");
+    EXPECT_EQ(ReadIniString(file, "Main", "quoted", "-"), "in quotes");
+    EXPECT_EQ(ReadIniString(file, "Main", "single", "-"), "x");
+    EXPECT_EQ(ReadIniString(file, "Main", "half", "-"), "\"open");
+    EXPECT_EQ(ReadIniString(file, "Main", "bare", "-"), "-");
+    EXPECT_EQ(ReadIniString(file, "Main", "later", "-"), "-");
+    EXPECT_EQ(ReadIniString(file, "Main", "missing", "fallback"), "fallback");
+    EXPECT_EQ(ReadIniString(file, "", "top", "-"), "before any section");
+    EXPECT_EQ(ReadIniInt(file, "Main", "num", 5), -12);
+    EXPECT_EQ(ReadIniInt(file, "Main", "hex", 5), 31);
+    EXPECT_EQ(ReadIniInt(file, "Main", "junk", 5), 0);
+    EXPECT_EQ(ReadIniInt(file, "Main", "empty", 5), 5);
+    EXPECT_EQ(ReadIniInt(file, "Main", "missing", 7), 7);
+    EXPECT_EQ(ReadIniString((root / "none.ini").string(), "a", "b", "d"), "d");
 }
 
 TEST_F(ProfileTest, LongValuesStopAt2047Characters) {
     const std::string file = (root / "long.ini").string();
     WriteText(file, "[s]\nk=" + std::string(3000, 'x') + "\n");
-    EXPECT_EQ(platform::ReadProfileString(file, "s", "k", "").size(), 2047u);
+    EXPECT_EQ(platform::ReadIniString(file, "s", "k", "").size(), 2047u);
 }
 
 TEST_F(ProfileTest, WritesReplaceInPlaceAndAppendInOrder) {
     const std::string file = (root / "w.ini").string();
     WriteText(file, "[b]\nx = 1\n\n; note\n[a]\ny=2\n");
-    EXPECT_TRUE(platform::WriteProfileString(file, "A", "z", "3"));
-    EXPECT_TRUE(platform::WriteProfileString(file, "B", "X", "9"));
-    EXPECT_TRUE(platform::WriteProfileString(file, "c", "k", "v"));
+    EXPECT_TRUE(platform::WriteIniString(file, "A", "z", "3"));
+    EXPECT_TRUE(platform::WriteIniString(file, "B", "X", "9"));
+    EXPECT_TRUE(platform::WriteIniString(file, "c", "k", "v"));
     EXPECT_EQ(ReadText(file), "[b]\r\nx=9\r\n; note\r\n[a]\r\ny=2\r\nz=3\r\n[c]\r\nk=v\r\n");
     EXPECT_FALSE(
-        platform::WriteProfileString((root / "no/such/folder.ini").string(), "s", "k", "v"));
+        platform::WriteIniString((root / "no/such/folder.ini").string(), "s", "k", "v"));
 }
 
 struct InstallTest : SetupFixture {
@@ -222,7 +222,7 @@ TEST_F(InstallTest, WholeInstallAndItsLogInOrder) {
     EXPECT_EQ(ReadText(dest + "\\sub\\a.txt"), "A");
     EXPECT_EQ(ReadText(dest + "\\docs\\extra.txt"), "E");
     EXPECT_EQ(ReadText(dest + "\\Uninstall.exe"), "uninstaller");
-    EXPECT_EQ(platform::ReadProfileString(dest + "\\app.ini", "Paths", "Home", ""), dest);
+    EXPECT_EQ(platform::ReadIniString(dest + "\\app.ini", "Paths", "Home", ""), dest);
     EXPECT_NE(ReadText(dest + "\\Readme.lnk").find("Target=" + dest + "\\sub\\a.txt"),
               std::string::npos);
 

@@ -58,9 +58,9 @@ TEST(ProfileCompare, ReadsLikeTheSystem) {
             SCOPED_TRACE(std::string("file ") + std::to_string(index - 1) + " [" + p.section +
                          "] " + p.key);
             EXPECT_EQ(ours.ReadString(p.section, p.key, "dflt"),
-                      platform::ReadProfileString(path, p.section, p.key, "dflt"));
+                      platform::ReadIniString(path, p.section, p.key, "dflt"));
             EXPECT_EQ(ours.ReadInt(p.section, p.key, -99),
-                      platform::ReadProfileInt(path, p.section, p.key, -99));
+                      platform::ReadIniInt(path, p.section, p.key, -99));
         }
         std::remove(path.c_str());
     }
@@ -72,8 +72,8 @@ TEST(ProfileCompare, LongValuesTruncateAlike) {
         << "[s]\nk=\"" << std::string(2100, 'y') << "\"\nj=" << std::string(2047, 'z') << "\n";
     platform::ProfileFile ours;
     ours.Load(path);
-    EXPECT_EQ(ours.ReadString("s", "k", ""), platform::ReadProfileString(path, "s", "k", ""));
-    EXPECT_EQ(ours.ReadString("s", "j", ""), platform::ReadProfileString(path, "s", "j", ""));
+    EXPECT_EQ(ours.ReadString("s", "k", ""), platform::ReadIniString(path, "s", "k", ""));
+    EXPECT_EQ(ours.ReadString("s", "j", ""), platform::ReadIniString(path, "s", "j", ""));
     std::remove(path.c_str());
 }
 
@@ -89,7 +89,7 @@ TEST(ProfileCompare, WritesLikeTheSystem) {
     platform::ProfileFile file;
     std::ofstream(ours, std::ios::binary) << start;
     for (const auto& w : writes) {
-        ASSERT_TRUE(platform::WriteProfileString(system, w[0].first, w[0].second, w[1].first));
+        ASSERT_TRUE(platform::WriteIniString(system, w[0].first, w[0].second, w[1].first));
         file.Load(ours);
         file.Set(w[0].first, w[0].second, w[1].first);
         ASSERT_TRUE(file.Save(ours));
@@ -97,8 +97,8 @@ TEST(ProfileCompare, WritesLikeTheSystem) {
     // A new file.
     const std::string fresh = Folder() + "vx-profile-fresh.ini";
     std::remove(fresh.c_str());
-    ASSERT_TRUE(platform::WriteProfileString(fresh, "uninstall", "RegCount", "0"));
-    ASSERT_TRUE(platform::WriteProfileString(fresh, "files", "1", "C:\\a b"));
+    ASSERT_TRUE(platform::WriteIniString(fresh, "uninstall", "RegCount", "0"));
+    ASSERT_TRUE(platform::WriteIniString(fresh, "files", "1", "C:\\a b"));
     platform::ProfileFile made;
     made.Set("uninstall", "RegCount", "0");
     made.Set("files", "1", "C:\\a b");

@@ -26,7 +26,7 @@ struct UninstallTest : SetupFixture {
         WriteText(installer / "setup.ei1",
                   "[setup1]\nAppName=Vex Test 1.0\nSourceFolder=%Installer%files\nCreateUninst=1\n"
                   "RegUninst=1\nOthCount=1\nRegCount=2\nLnkCount=1\n"
-                  "[Oth1]\nSource=%Installer%single.txt\nDest=%Dest%\\single.txt\n"
+                  "[Oth1]\nSource=%Installer%single.txt\nDest=%Dest%\\docs\\single.txt\n"
                   "[Reg1]\nRoot=HKEY_LOCAL_MACHINE\nKey=SOFTWARE\\VexTest\nValue=A\nData=x\n"
                   "[Reg2]\nRoot=HKEY_CURRENT_USER\nKey=Software\\VexTest\nValue=B\nType=1\nData=1\n"
                   "[Lnk1]\nLinkName=%Dest%\\top.lnk\nFileName=%Dest%\\top.txt\n"
@@ -60,7 +60,7 @@ TEST_F(UninstallTest, RemovesWhatWasInstalledAndNothingElse) {
     EXPECT_EQ(ReadText(dest + "/c/user.txt"), "mine");
     EXPECT_EQ(result.kept, std::vector<std::string>{dest + "\\c"});
     for (const char* gone :
-         {"top.txt", "top.lnk", "single.txt", "a", "empty", "c/three.txt", "Uninstall.ini"})
+         {"top.txt", "top.lnk", "docs", "a", "empty", "c/three.txt", "Uninstall.ini"})
         EXPECT_FALSE(fs::exists(dest + "/" + gone)) << gone;
 
     platform::RegistryFile reg;

@@ -23,14 +23,14 @@ namespace vx::platform {
 // ---------------------------------------------------------------- INI files
 // At most 2047 characters, as with the system's 2048-character buffer.
 std::string ReadIniString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& fallback);
+                          const std::string& key, const std::string& fallback);
 // The value's leading integer (decimal, or with a 0x/0o/0b prefix); the
 // fallback when the key is missing or empty.
 int ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
-                   int fallback);
+               int fallback);
 // False when the file cannot be written (for instance its folder is missing).
 bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
-                        const std::string& value);
+                    const std::string& value);
 
 // ---------------------------------------------------------------- registry
 enum class InstallRoot {
@@ -63,13 +63,7 @@ std::string TempFolder();
 std::string ProgramFolder();
 std::string ProgramPath();
 
-struct FolderEntry {
-    std::string name;
-    bool folder = false;
-};
-// The entries of a folder in the file system's listing order, "." and ".."
-// left out; empty when the folder cannot be listed.
-std::vector<FolderEntry> ListFolder(const std::string& folder);
+// Folder listings: platform/folder.h.
 bool FolderExists(const std::string& path);
 bool PathExists(const std::string& path);
 bool CreateOneFolder(const std::string& path);  // one level; false when it exists

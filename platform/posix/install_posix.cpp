@@ -1,6 +1,5 @@
 // The installer's system services on Linux: stand-ins that behave like the
 // Windows ones where the installer can tell the difference.
-#include <dirent.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -175,20 +174,6 @@ std::string ProgramPath() {
 std::string ProgramFolder() {
     std::string p = ProgramPath();
     return p.substr(0, p.rfind('/') + 1);
-}
-
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-    std::vector<FolderEntry> out;
-    std::string dir = UnixPath(folder);
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return out;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        out.push_back({name, FolderExists(folder + "/" + name)});
-    }
-    closedir(d);
-    return out;
 }
 
 bool FolderExists(const std::string& path) {

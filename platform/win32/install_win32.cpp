@@ -154,20 +154,6 @@ std::string ProgramFolder() {
     return p.substr(0, p.find_last_of("\\/") + 1);
 }
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-    std::vector<FolderEntry> out;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return out;
-    do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        out.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return out;
-}
-
 bool FolderExists(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/folder.h"
 #include "platform/install.h"
 #include "setup/engine/text.h"
 
@@ -85,9 +86,9 @@ Installer::Installer(std::string folder) : folder_(std::move(folder)), texts_(kT
 
 std::vector<std::string> Installer::Languages() const {
     std::vector<std::string> names;
-    for (const platform::FolderEntry& e : platform::ListFolder(folder_)) {
+    for (const platform::FolderEntry& e : platform::ListFolder(folder_.c_str()).entries) {
         const std::string& n = e.name;
-        if (!e.folder && n.size() > 4 && EqualNoCase(n.substr(n.size() - 4), ".eil"))
+        if (!e.isFolder && n.size() > 4 && EqualNoCase(n.substr(n.size() - 4), ".eil"))
             names.push_back(n.substr(0, n.size() - 4));
     }
     std::sort(names.begin(), names.end(),
@@ -176,8 +177,8 @@ void Installer::CreateFolders(const std::string& path) const {
 
 int Installer::CountFiles(const std::string& folder) const {
     int count = 0;
-    for (const platform::FolderEntry& e : platform::ListFolder(folder))
-        count += e.folder ? CountFiles(Expand(folder + "\\" + e.name)) : 1;
+    for (const platform::FolderEntry& e : platform::ListFolder(folder.c_str()).entries)
+        count += e.isFolder ? CountFiles(Expand(folder + "\\" + e.name)) : 1;
     return count;
 }
 
@@ -224,8 +225,8 @@ void Installer::Install(const std::string& destination, InstallObserver& observe
 
 void Installer::CopyTree(const std::string& folder, InstallObserver& observer) {
     const std::string target = ReplaceAllNoCase(folder, sourceFolder_, destination());
-    for (const platform::FolderEntry& e : platform::ListFolder(folder)) {
-        if (e.folder) {
+    for (const platform::FolderEntry& e : platform::ListFolder(folder.c_str()).entries) {
+        if (e.isFolder) {
             ++folders_;
             const std::string created = Expand(target + "\\" + e.name);
             platform::CreateOneFolder(created);
@@ -284,8 +285,8 @@ void Installer::WriteIniEntries(InstallObserver& observer) {
         const std::string section = Section("Ini", i);
         const std::string file = Expand(ScriptString(section, "File"));
         if (!platform::WriteIniString(file, ScriptString(section, "Section"),
-                                          ScriptString(section, "Value"),
-                                          Expand(ScriptString(section, "Data"))))
+                                      ScriptString(section, "Value"),
+                                      Expand(ScriptString(section, "Data"))))
             observer.Failed("cannot write " + section + " into " + file);
     }
 }

@@ -57,6 +57,8 @@ const Scenario kScenarios[] = {
     {"VXELens", "linear-rect", {{"Width", "60"}, {"Height", "50"}, {"Type", "Linear"}, {"Form", "Rectangle"}}},
     {"VXEWaves", "sine", {}},
     {"VXEWaves", "random-vertical", {{"Type", "random"}, {"Direction", "vertical"}}},
+    {"VXEraser", "erase", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}},
+    {"VXEraser", "preview", {}},
 };
 
 const EffectLibrary& Library() {
@@ -70,6 +72,7 @@ vx::Guid ClassIdByName(const char* identifier) {
     static const std::pair<const char*, vx::Guid> ids[] = {
         {"VXEColorAdjust", vx::GuidFromString("{01A752F2-A3F1-4675-86E6-23E3DFD23E1F}")},
         {"VXETransform", vx::GuidFromString("{471AB449-8629-4579-B10F-7AA39E65E7B2}")},
+        {"VXEraser", vx::GuidFromString("{F635B663-7646-4270-A40A-CFCE734E11A4}")},
         {"VXEColorChange", vx::GuidFromString("{DC60D6E9-8B0C-4865-9850-03F97F7AAC83}")},
         {"VXETransparency", vx::GuidFromString("{79C5355B-EB9C-43A5-BFC3-8C2693F20429}")},
         {"VXETransform2", vx::GuidFromString("{0580CF13-0A2D-4D42-9130-04DAECAC809C}")},

@@ -49,7 +49,7 @@ constexpr EffectEntry kEffects[] = {
     {"VXELighthouse", u"Lighthouse (0.1)", GuidFromString("{AB2C52A4-88FB-4DAB-9D36-61EADC7D5341}"),
      12, CreateLighthouse},
     {"VXEraser", u"Eraser (0.1)", GuidFromString("{F635B663-7646-4270-A40A-CFCE734E11A4}"), 15,
-     nullptr},
+     CreateEraser},
     {"VXESpiral", u"Spiral (0.1)", GuidFromString("{0C2C5549-0805-40B7-B997-1726F3F14E2C}"), 12,
      CreateSpiral},
     {"VXETransform", u"Transform (0.8)", GuidFromString("{471AB449-8629-4579-B10F-7AA39E65E7B2}"),

@@ -7,6 +7,7 @@ namespace vx {
 
 EffectInterface* CreateColorAdjust();
 EffectInterface* CreateColorChange();
+EffectInterface* CreateEraser();
 EffectInterface* CreateTransform();
 EffectInterface* CreateTransparency();
 EffectInterface* CreateTransform2();

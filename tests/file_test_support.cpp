@@ -142,3 +142,33 @@ void WriteTestClip(const std::filesystem::path& path, int width, int height, int
 }
 
 }  // namespace vx
+
+namespace vx {
+
+void WriteFlatBmp(const std::filesystem::path& path, int width, int height, uint8_t red,
+                  uint8_t green, uint8_t blue) {
+    const uint32_t stride = (uint32_t(width) * 3 + 3) & ~3u;
+    std::vector<uint8_t> b;
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(uint8_t(v >> (8 * i)));
+    };
+    auto u16 = [&](uint16_t v) {
+        b.push_back(uint8_t(v));
+        b.push_back(uint8_t(v >> 8));
+    };
+    b.push_back('B');
+    b.push_back('M');
+    u32(54 + stride * uint32_t(height)), u32(0), u32(54);
+    u32(40), u32(uint32_t(width)), u32(uint32_t(height)), u16(1), u16(24), u32(0);
+    u32(stride * uint32_t(height)), u32(2835), u32(2835), u32(0), u32(0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            b.insert(b.end(), {blue, green, red});
+        for (uint32_t p = uint32_t(width) * 3; p < stride; ++p)
+            b.push_back(0);
+    }
+    WriteFile(path, b);
+}
+
+}  // namespace vx

@@ -27,3 +27,11 @@ void WriteTestClip(const std::filesystem::path& path, int width, int height, int
                    uint8_t (*byte)(int frame, int x, int y, int channel));
 
 }  // namespace vx
+
+namespace vx {
+
+// A 24-bit BMP of one colour (red, green, blue).
+void WriteFlatBmp(const std::filesystem::path& path, int width, int height, uint8_t red,
+                  uint8_t green, uint8_t blue);
+
+}  // namespace vx

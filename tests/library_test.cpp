@@ -119,6 +119,7 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXEKaleidoscope", 4},
         {"VXELens", 9},
         {"VXEWaves", 7},
+        {"VXEraser", 6},
     };
     for (const auto& [id, count] : built) {
         SCOPED_TRACE(id);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,8 @@ struct FolderListing {
 };
 
 FolderListing ListFolder(const char* folder);
+
+// fopen with paths that may use '\\' as separator on every system.
+std::FILE* OpenFile(const char* path, const char* mode);
 
 }  // namespace vx::platform

@@ -45,6 +45,11 @@ int32_t TruncateToInt(double v) {
     return int32_t(std::clamp(v, -2147483648.0, 2147483647.0));
 }
 
+// The folder "VXEraser" in the descriptor folder, without a trailing separator.
+std::string MaskFolderPath() {
+    return std::string(DescriptorFolder) + "VXEraser";
+}
+
 // The rectangle [L, R) x [T, B) in pixels, and its size.
 struct Rect {
     int32_t L, R, T, B;

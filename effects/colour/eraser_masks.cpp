@@ -1,6 +1,5 @@
 #include "effects/colour/eraser_masks.h"
 
-#include "core/library.h"
 #include "platform/folder.h"
 #include "platform/platform.h"
 
@@ -19,10 +18,6 @@ std::vector<std::string> ListMaskFiles(const char* folder) {
     for (const platform::FolderEntry& e : platform::ListFolder(folder).entries)
         if (!e.isFolder && IsMaskPictureName(e.name)) names.push_back(e.name);
     return names;
-}
-
-std::string MaskFolderPath() {
-    return std::string(DescriptorFolder) + "VXEraser";
 }
 
 }  // namespace vx

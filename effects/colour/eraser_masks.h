@@ -16,9 +16,6 @@ bool IsMaskPictureName(const std::string& name);
 // unlistable folder has none.
 std::vector<std::string> ListMaskFiles(const char* folder);
 
-// The folder "VXEraser" in the descriptor folder, without a trailing separator.
-std::string MaskFolderPath();
-
 // Shows the eraser's "Cannot open image" warning: a message box by default;
 // tests put a recorder here.
 extern void (*ShowEraserWarning)(const char16_t* text, const char16_t* caption);

@@ -38,4 +38,11 @@ FolderListing ListFolder(const char* folder) {
     return out;
 }
 
+std::FILE* OpenFile(const char* path, const char* mode) {
+    std::string p(path);
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return std::fopen(p.c_str(), mode);
+}
+
 }  // namespace vx::platform

@@ -27,4 +27,8 @@ FolderListing ListFolder(const char* folder) {
     return out;
 }
 
+std::FILE* OpenFile(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
+
 }  // namespace vx::platform

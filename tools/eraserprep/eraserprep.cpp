@@ -76,12 +76,12 @@ void RewriteDescriptor(std::FILE* out, const std::vector<std::string>& names) {
         enumeration += ";" + n;
     const std::string maximum = std::to_string(names.size() + 1);
 
-    std::FILE* in = platform::OpenFile(kDescriptorPath, "r");
+    std::FILE* in = platform::OpenFile(kDescriptorPath, "rb");
     if (!in) {
         std::fprintf(out, "ERROR: cannot open file %s for reading!", kDescriptorPath);
         return;
     }
-    std::FILE* tmp = platform::OpenFile(kTempPath, "w");
+    std::FILE* tmp = platform::OpenFile(kTempPath, "wb");
     if (!tmp) {
         std::fprintf(out, "ERROR: cannot open file tmp.xmp for writing!");
         std::fclose(in);
@@ -99,12 +99,12 @@ void RewriteDescriptor(std::FILE* out, const std::vector<std::string>& names) {
         std::fprintf(out, "ERROR: cannot open file tmp.xmp for writing!");
         return;
     }
-    tmp = platform::OpenFile(kTempPath, "r");
+    tmp = platform::OpenFile(kTempPath, "rb");
     if (!tmp) {
         std::fprintf(out, "ERROR: cannot open file tmp.xmp for writing!");
         return;
     }
-    std::FILE* descriptor = platform::OpenFile(kDescriptorPath, "w");
+    std::FILE* descriptor = platform::OpenFile(kDescriptorPath, "wb");
     if (!descriptor) {
         std::fprintf(out, "ERROR: cannot open file %s for writing!", kDescriptorPath);
         std::fclose(tmp);

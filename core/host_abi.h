@@ -497,6 +497,40 @@ struct SecondaryInterface {
     const SecondaryOps* ops;
 };
 
+// The host's two forms of the own-dialog call.  Operations 0 to 3 act on the
+// effect object itself; operation 4 shows the effect's settings dialog and
+// answers 1 when the user confirmed it (the parameters then hold the new
+// values), otherwise 0.
+struct SettingsInterfaceA;
+struct SettingsOpsA {
+    Status(VXAPI* QueryInterface)(SettingsInterfaceA*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(SettingsInterfaceA*);                              // 1
+    int32_t(VXAPI* Release)(SettingsInterfaceA*);                             // 2
+    int32_t(VXAPI* GetRefCount)(SettingsInterfaceA*);                         // 3
+    // The second argument is the host's services; the forwarding libraries
+    // render their previews with it, the main library's effects ignore it.
+    Bool32(VXAPI* EditSettings)(SettingsInterfaceA*, HostRenderContext*, HostServices*,
+                                HostWindowSource*);  // 4
+};
+struct SettingsInterfaceA {
+    const SettingsOpsA* ops;
+};
+
+struct SettingsInterfaceB;
+struct SettingsOpsB {
+    Status(VXAPI* QueryInterface)(SettingsInterfaceB*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(SettingsInterfaceB*);                              // 1
+    int32_t(VXAPI* Release)(SettingsInterfaceB*);                             // 2
+    int32_t(VXAPI* GetRefCount)(SettingsInterfaceB*);                         // 3
+    // `renderer` makes the frames a dialog previews (the colour correction
+    // effect keeps it for later calls of form A too).
+    Bool32(VXAPI* EditSettings)(SettingsInterfaceB*, HostRenderContext*, void* unused,
+                                HostServices* renderer, HostWindowSource*);  // 4
+};
+struct SettingsInterfaceB {
+    const SettingsOpsB* ops;
+};
+
 // Exported entry points.
 using RegisterEffectsFn = Status(VXAPI*)(HostRegistrar*, HostEffectDescriptor*);
 using CreateEffectFn = EffectInterface*(VXAPI*)(const Guid*);
@@ -508,6 +542,8 @@ using RegisterEffectFn = Status(VXCDECL*)(HostRegistrar*, HostEffectDescriptor*,
 inline constexpr Guid kEffectInterfaceId = GuidFromString("{D0412A67-8488-491F-8210-D43A96922C64}");
 inline constexpr Guid kEffectInterfaceId2 = GuidFromString("{AC5709C0-2B88-4650-96D6-671629FC5293}");
 inline constexpr Guid kSecondaryInterfaceId = GuidFromString("{295050F4-5A76-460D-BD76-D6BAB46AA444}");
+inline constexpr Guid kSettingsInterfaceAId = GuidFromString("{767FDA90-C98B-4F74-A4E9-206F70B59875}");
+inline constexpr Guid kSettingsInterfaceBId = GuidFromString("{1EDAEE3B-5DC1-486E-A548-DC911EC1BBEA}");
 inline constexpr Guid kDescriptorExtensionId = GuidFromString("{BA0DE517-F4EC-4FD0-A3CE-55CE943059ED}");
 inline constexpr Guid kFrameInterfaceId = GuidFromString("{B86BF9A6-9B63-416A-B947-4B5F4218A3C7}");
 inline constexpr Guid kOutputFrameServiceId = GuidFromString("{85935AD3-4D52-4B64-B3CB-1E43BFF0B411}");
@@ -624,6 +660,10 @@ VX_SLOT(EffectOps, DefineParameters, 5);
 VX_SLOT(EffectOps, Prepare, 6);
 VX_SLOT(EffectOps, Process, 7);
 VX_SLOT(EffectOps, ExtraStep, 8);
+VX_SLOT(SettingsOpsA, GetRefCount, 3);
+VX_SLOT(SettingsOpsA, EditSettings, 4);
+VX_SLOT(SettingsOpsB, GetRefCount, 3);
+VX_SLOT(SettingsOpsB, EditSettings, 4);
 VX_SLOT(SecondaryOps, Answer4, 4);
 VX_SLOT(SecondaryOps, Answer7, 7);
 

@@ -427,7 +427,8 @@ const SettingsOpsA kSettingsOpsA = {
 using BCommon = Common<SettingsInterfaceB>;
 const SettingsOpsB kSettingsOpsB = {
     BCommon::QueryInterface, BCommon::AddRef, BCommon::Release, BCommon::GetRefCount,
-    [](SettingsInterfaceB*, void*, void*, void*, void*) VXAPI -> Bool32 { return 0; }};
+    [](SettingsInterfaceB*, HostRenderContext*, void*, HostServices*, HostWindowSource*)
+        VXAPI -> Bool32 { return 0; }};
 
 using SecondaryCommon = Common<SecondaryInterface>;
 const SecondaryOps kSecondaryOps = {

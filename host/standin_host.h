@@ -314,6 +314,12 @@ public:
     // Process again with the frames of the last Render (benchmarks time Process alone).
     Status ProcessAgain();
 
+    // The host's own-dialog call: EditSettings of settings interface A
+    // (form 'A') or B (form 'B') with this instance's render context and
+    // services.  Answers what EditSettings answered, or -1 when the effect
+    // does not answer that interface.
+    int32_t EditSettings(char form, WindowSource& source);
+
     // Setting values by name; false when no such parameter or the text does not parse.
     bool SetValue(const std::string& name, const std::string& text, std::string* error);
 

@@ -213,6 +213,23 @@ Status EffectInstance::ProcessAgain() {
                                  fieldInformation, services_.Host());
 }
 
+int32_t EffectInstance::EditSettings(char form, WindowSource& source) {
+    void* out = nullptr;
+    const Guid& iid = form == 'A' ? kSettingsInterfaceAId : kSettingsInterfaceBId;
+    if (effect_->ops->QueryInterface(effect_, &iid, &out) != kOk || !out) return -1;
+    int32_t answer;
+    if (form == 'A') {
+        auto* a = static_cast<SettingsInterfaceA*>(out);
+        answer = a->ops->EditSettings(a, context_.Host(), services_.Host(), source.Host());
+        a->ops->Release(a);
+    } else {
+        auto* b = static_cast<SettingsInterfaceB*>(out);
+        answer = b->ops->EditSettings(b, context_.Host(), nullptr, services_.Host(), source.Host());
+        b->ops->Release(b);
+    }
+    return answer;
+}
+
 namespace {
 
 bool ParseReal(const std::string& text, double* out) {

@@ -370,7 +370,11 @@ struct HostServicesOps {
                                      HostUnknown* likeFrame, int32_t, int32_t);  // 6
     Status(VXAPI* ShareInputFrame)(HostServices*, const Guid*, HostFrameHolder* output,
                                    HostFrameHolder* input);  // 7
-    Reserved reserved8[3];                                   // 8..10
+    Reserved reserved8[2];                                   // 8..9
+    // Another frame of the clip, by the values a HostFrameSource answered;
+    // the frame comes with a reference for the caller to release.
+    Status(VXAPI* ClipFrame)(HostServices*, const Guid*, void** frame, int32_t, int32_t, int32_t,
+                             int32_t);  // 10
     // Images of frames (forwarding libraries): 11 in the settings dialog, 12
     // for frames rendered on the engine's request; the image answers kImageId.
     Status(VXAPI* ImageOfFrame)(HostServices*, HostFrame*, const Guid*, void** image, int32_t,
@@ -384,6 +388,23 @@ struct HostServicesOps {
 };
 struct HostServices {
     const HostServicesOps* ops;
+};
+
+// What the host hands an effect that renders from other frames of its clip:
+// operation 4 locates the frame `offset` frames away from the one being
+// rendered, for a frame like `like`, and answers four values that
+// HostServices::ClipFrame turns into the frame itself.
+struct HostFrameSource;
+struct HostFrameSourceOps {
+    Status(VXAPI* QueryInterface)(HostFrameSource*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(HostFrameSource*);                              // 1
+    int32_t(VXAPI* Release)(HostFrameSource*);                             // 2
+    Reserved reserved3;
+    Status(VXAPI* LocateFrame)(HostFrameSource*, int32_t offset, HostUnknown* like, int32_t*,
+                               int32_t*, int32_t*, int32_t*);  // 4
+};
+struct HostFrameSource {
+    const HostFrameSourceOps* ops;
 };
 
 // The Windows bitmap information header an image fills in (40 bytes).
@@ -531,6 +552,21 @@ struct SettingsInterfaceB {
     const SettingsOpsB* ops;
 };
 
+// The interface through which the host hands a frame source to an effect
+// that asks for one: the four common operations, then SetFrameSource.
+struct FrameSourceInterface;
+struct FrameSourceOps {
+    Status(VXAPI* QueryInterface)(FrameSourceInterface*, const Guid*, void**);  // 0
+    int32_t(VXAPI* AddRef)(FrameSourceInterface*);                              // 1
+    int32_t(VXAPI* Release)(FrameSourceInterface*);                             // 2
+    int32_t(VXAPI* GetRefCount)(FrameSourceInterface*);                         // 3
+    Status(VXAPI* SetFrameSource)(FrameSourceInterface*, int32_t* out1, int32_t* out2,
+                                  HostFrameSource* source);  // 4
+};
+struct FrameSourceInterface {
+    const FrameSourceOps* ops;
+};
+
 // Exported entry points.
 using RegisterEffectsFn = Status(VXAPI*)(HostRegistrar*, HostEffectDescriptor*);
 using CreateEffectFn = EffectInterface*(VXAPI*)(const Guid*);
@@ -558,6 +594,10 @@ inline constexpr Guid kIntegerValueId = GuidFromString("{06D04175-B3C3-4F45-9B32
 inline constexpr Guid kIntegerRangeId = GuidFromString("{1B913781-C35A-4E04-BC28-14970D096CDD}");
 inline constexpr Guid kStringValueId = GuidFromString("{5D1D39BC-AF26-4918-9DE6-22CFB2619A57}");
 inline constexpr Guid kImageId = GuidFromString("{6C1FA43A-8FEB-4788-B5FC-920E18569E32}");
+// The host asks for frames of the clip with the identifier it uses for images.
+inline constexpr Guid kClipFrameId = kImageId;
+inline constexpr Guid kFrameSourceInterfaceId =
+    GuidFromString("{D769F4DC-7EA5-4051-8B05-F520EC36CDDD}");
 
 // Parameter kinds handed to the parameter factory.
 enum ParamKind : int32_t {
@@ -640,9 +680,12 @@ VX_SLOT(HostRenderContextOps, Duration, 16);
 VX_SLOT(HostRenderContextOps, CurrentTime, 17);
 VX_SLOT(HostServicesOps, CreateOutputFrame, 6);
 VX_SLOT(HostServicesOps, ShareInputFrame, 7);
+VX_SLOT(HostServicesOps, ClipFrame, 10);
 VX_SLOT(HostServicesOps, ImageOfFrame, 11);
 VX_SLOT(HostServicesOps, ImageOfRenderedFrame, 12);
 VX_SLOT(HostServicesOps, CreateFrame, 13);
+VX_SLOT(HostFrameSourceOps, Release, 2);
+VX_SLOT(HostFrameSourceOps, LocateFrame, 4);
 VX_SLOT(HostImageOps, Width, 4);
 VX_SLOT(HostImageOps, Height, 5);
 VX_SLOT(HostImageOps, Bits, 10);
@@ -666,5 +709,7 @@ VX_SLOT(SettingsOpsB, GetRefCount, 3);
 VX_SLOT(SettingsOpsB, EditSettings, 4);
 VX_SLOT(SecondaryOps, Answer4, 4);
 VX_SLOT(SecondaryOps, Answer7, 7);
+VX_SLOT(FrameSourceOps, GetRefCount, 3);
+VX_SLOT(FrameSourceOps, SetFrameSource, 4);
 
 }  // namespace vx

@@ -41,7 +41,7 @@ constexpr EffectEntry kEffects[] = {
      CreateFilter},
     {"VXEGear", u"Gear (0.1)", GuidFromString("{EB800722-6D0D-4E10-81D0-95875DC6713B}"), 4, CreateGear},
     {"VXEGhost", u"Ghost (0.4b)", GuidFromString("{34480515-7E96-459D-9EDD-F2B7E0764C8A}"), 12,
-     nullptr},
+     CreateGhost},
     {"VXEKaleidoscope", u"Kaleidoscope (0.2)",
      GuidFromString("{27F6A4A7-FD63-4D23-BBFB-D6ACA2DDCFEB}"), 12, CreateKaleidoscope},
     {"VXELens", u"Lens (0.3)", GuidFromString("{1186D018-C6EE-44D4-B7B0-99B6333F61F3}"), 12,

@@ -24,5 +24,6 @@ EffectInterface* CreateMirror();
 EffectInterface* CreateKaleidoscope();
 EffectInterface* CreateLens();
 EffectInterface* CreateWaves();
+EffectInterface* CreateGhost();
 
 }  // namespace vx

@@ -559,6 +559,23 @@ Status VXAPI SvcImageOfRenderedFrame(HostServices* s, HostFrame* frame, const Gu
     return MakeImage("ImageOfRenderedFrame", s, frame, iid, out, a, b, c);
 }
 
+// A frame of the clip, by the values the clip's frame source answered.
+Status VXAPI SvcClipFrame(HostServices* s, const Guid* iid, void** out, int32_t number,
+                          int32_t index, int32_t a, int32_t b) {
+    Services* svc = Svc(s);
+    Log(svc->log, "services.ClipFrame " + GuidText(*iid) + " " + std::to_string(number) + " " +
+                      std::to_string(index) + " " + std::to_string(a) + " " + std::to_string(b));
+    *out = nullptr;
+    if (svc->failWith) return svc->failWith;
+    if (!SameGuid(*iid, kClipFrameId)) return kNoInterface;
+    Clip* clip = svc->clip;
+    Frame* frame = clip && clip->number == number ? clip->At(index) : nullptr;
+    if (!frame) return kNoFrame;
+    ++frame->refCount;
+    *out = frame->Host();
+    return kOk;
+}
+
 Status VXAPI SvcCreateFrame(HostServices* s, const Guid* iid, void** out, int32_t width,
                             int32_t height, int32_t bytes, int32_t a, int32_t b, int32_t c,
                             float scale, int32_t d) {
@@ -585,6 +602,7 @@ const HostServicesOps kServicesOps = [] {
     o.Release = SvcRelease;
     o.CreateOutputFrame = SvcCreateOutput;
     o.ShareInputFrame = SvcShareInput;
+    o.ClipFrame = SvcClipFrame;
     o.ImageOfFrame = SvcImageOfFrame;
     o.ImageOfRenderedFrame = SvcImageOfRenderedFrame;
     o.CreateFrame = SvcCreateFrame;
@@ -594,6 +612,52 @@ const HostServicesOps kServicesOps = [] {
 }  // namespace
 
 Services::Services(CallLog* l) : log(l) { iface_.ops = &kServicesOps; }
+
+// ------------------------------------------------------------------ clip
+
+namespace {
+
+Clip* ClipOf(HostFrameSource* s) { return Clip::From(s); }
+Status VXAPI SourceQuery(HostFrameSource*, const Guid*, void** out) {
+    *out = nullptr;
+    return kNoInterface;
+}
+int32_t VXAPI SourceAddRef(HostFrameSource* s) { return ++ClipOf(s)->refCount; }
+int32_t VXAPI SourceRelease(HostFrameSource* s) { return --ClipOf(s)->refCount; }
+Status VXAPI SourceLocate(HostFrameSource* s, int32_t offset, HostUnknown*, int32_t* number,
+                          int32_t* index, int32_t* a, int32_t* b) {
+    Clip* clip = ClipOf(s);
+    Log(clip->log, "source.LocateFrame " + std::to_string(offset));
+    const int64_t at = int64_t(clip->current) - offset;
+    if (at < 0 || at >= int64_t(clip->frames.size())) return kNoFrame;
+    *number = clip->number, *index = int32_t(at), *a = 0, *b = 0;
+    return kOk;
+}
+
+const HostFrameSourceOps kFrameSourceOps = {SourceQuery, SourceAddRef, SourceRelease, nullptr,
+                                            SourceLocate};
+
+int32_t NextClipNumber() {
+    static int32_t next = 1;
+    return next++;
+}
+
+}  // namespace
+
+Clip::Clip() : number(NextClipNumber()) { iface_.ops = &kFrameSourceOps; }
+
+Frame* Clip::At(int32_t index) const {
+    if (index < 0 || size_t(index) >= frames.size()) return nullptr;
+    for (int32_t m : missing)
+        if (m == index) return nullptr;
+    return frames[size_t(index)];
+}
+
+int32_t Clip::Outstanding() const {
+    int32_t n = 0;
+    for (const Frame* f : frames) n += f->refCount - 1;
+    return n;
+}
 
 // ------------------------------------------------------------------ images
 

@@ -215,6 +215,32 @@ public:
     std::vector<int32_t> calls;  // operation positions, in call order
 };
 
+// The clip an effect is placed on: its frames in order and the one being
+// rendered.  As the host's frame source it tells an effect that asks for other
+// frames of the clip (the Ghost's trail) where the frame `offset` frames
+// before the current one lies, as the values {clip number, frame index, 0, 0};
+// HostServices::ClipFrame hands that frame out with a reference.
+class Clip {
+    HostFrameSource iface_;  // first
+
+public:
+    Clip();
+    HostFrameSource* Host() { return &iface_; }
+    static Clip* From(HostFrameSource* s) { return reinterpret_cast<Clip*>(s); }
+
+    const int32_t number;        // tells the clips of one host apart
+    std::vector<Frame*> frames;  // not owned
+    int32_t current = 0;         // the frame being rendered
+    std::vector<int32_t> missing;  // frame indices the host cannot deliver
+    int32_t refCount = 0;        // references taken on the frame source
+    CallLog* log = nullptr;
+
+    // The frame at an index of the clip, or null.
+    Frame* At(int32_t index) const;
+    // References to the clip's frames handed out and not yet released.
+    int32_t Outstanding() const;
+};
+
 class Services {
     HostServices iface_;  // first
 
@@ -236,6 +262,9 @@ public:
     int32_t imageBitsPerPixel = 32;
     bool imageBottomUp = false;
     bool refuseImages = false;
+
+    // The clip whose frames ClipFrame hands out.
+    Clip* clip = nullptr;
 };
 
 // Registrar and descriptor that record what a library registers.
@@ -304,8 +333,12 @@ public:
     ParameterSet& params() { return params_; }
     RenderContext& context() { return context_; }
     Services& services() { return services_; }
+    Clip& clip() { return clip_; }
 
     Status DefineParameters();
+    // Hands the clip's frame source to an effect that takes one; kNoInterface
+    // for the effects that render from their input alone.
+    Status AttachClip();
     // Handed to Process as its fourth argument.
     HostFieldInformation* fieldInformation = nullptr;
     // Prepare and Process with the given inputs; output is the frame the
@@ -328,6 +361,7 @@ private:
     ParameterSet params_;
     RenderContext context_;
     Services services_;
+    Clip clip_;
     FrameHolder outputHolder_;
     std::vector<FrameHolder> inputHolders_;
     std::vector<HostFrameHolder*> inputList_;

@@ -182,6 +182,7 @@ EffectInterface* EffectLibrary::CreateEffect(const Guid& classId) const {
 EffectInstance::EffectInstance(EffectInterface* effect)
     : effect_(effect), context_(&params_) {
     if (effect_) effect_->ops->AddRef(effect_);
+    services_.clip = &clip_;
 }
 
 EffectInstance::~EffectInstance() {
@@ -190,6 +191,17 @@ EffectInstance::~EffectInstance() {
 
 Status EffectInstance::DefineParameters() {
     return effect_->ops->DefineParameters(effect_, params_.List(), params_.Factory());
+}
+
+Status EffectInstance::AttachClip() {
+    void* obj = nullptr;
+    Status st = effect_->ops->QueryInterface(effect_, &kFrameSourceInterfaceId, &obj);
+    if (st != kOk || !obj) return st != kOk ? st : kNoInterface;
+    auto* sink = static_cast<FrameSourceInterface*>(obj);
+    int32_t out1 = 0, out2 = 0;
+    st = sink->ops->SetFrameSource(sink, &out1, &out2, clip_.Host());
+    sink->ops->Release(sink);
+    return st;
 }
 
 Status EffectInstance::Render(std::vector<Frame*> inputs, Frame** output) {

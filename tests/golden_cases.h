@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,15 +26,27 @@ inline const std::vector<GoldenCase>& GoldenCases() {
     return cases;
 }
 
-// Renders one case on a 37 x 23 picture in the given layout.
+// Renders one case on a 37 x 23 picture in the given layout.  The picture is
+// the last frame of a clip in which it moves right two pixels a frame, for
+// the effects that render from other frames of the clip as well.
 inline uint64_t RenderGolden(const host::EffectLibrary& lib, const GoldenCase& c,
                              const Layout& layout) {
+    constexpr int32_t kClipFrames = 12;
     EffectRun run(lib, c.effect);
     for (const auto& [name, value] : c.settings) run.Set(name, value);
-    host::Frame in(host::FrameFormat{37, 23, layout.bitsPerPixel, layout.pixelFormat,
-                                     layout.bottomUp, layout.rowPadding});
-    PaintTestPicture(in, 7);
-    host::Frame* out = run.Render(in);
+    const host::FrameFormat format{37, 23, layout.bitsPerPixel, layout.pixelFormat,
+                                   layout.bottomUp, layout.rowPadding};
+    std::vector<std::unique_ptr<host::Frame>> clip;
+    host::Clip& source = run.instance().clip();
+    for (int32_t k = 0; k < kClipFrames; ++k) {
+        clip.push_back(std::make_unique<host::Frame>(format));
+        PaintTestPicture(*clip.back(), 7);
+        ShiftPicture(*clip.back(), 2 * (k - kClipFrames + 1));
+        source.frames.push_back(clip.back().get());
+    }
+    source.current = kClipFrames - 1;
+    run.instance().AttachClip();
+    host::Frame* out = run.Render(*clip.back());
     return out ? PictureHash(*out) : 0;
 }
 

@@ -158,6 +158,28 @@ TEST_F(LibraryTest, CreatesTheSecondGeometricEffectsWithTheirParameters) {
     }
 }
 
+TEST_F(LibraryTest, GhostTakesAFrameSourceThroughItsThirdInterface) {
+    EffectInterface* e = Library().CreateEffect(test::ClassIdOf("VXEGhost"));
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->ops->AddRef(e), 1);
+    host::ParameterSet set;
+    EXPECT_EQ(e->ops->DefineParameters(e, set.List(), set.Factory()), kOk);
+    EXPECT_EQ(set.Declared().size(), 3u);
+    void* out = nullptr;
+    ASSERT_EQ(e->ops->QueryInterface(e, &kFrameSourceInterfaceId, &out), kOk);
+    auto* fs = static_cast<FrameSourceInterface*>(out);
+    EXPECT_EQ(fs->ops->GetRefCount(fs), 2);
+    host::Clip clip;
+    int32_t out1 = 0, out2 = 0;
+    EXPECT_EQ(fs->ops->SetFrameSource(fs, &out1, &out2, clip.Host()), kOk);
+    EXPECT_EQ(out1, 20);
+    EXPECT_EQ(out2, 20);
+    EXPECT_EQ(clip.refCount, 0);
+    EXPECT_EQ(fs->ops->Release(fs), 1);
+    e->ops->Reset(e);
+    EXPECT_EQ(e->ops->Release(e), 0);
+}
+
 TEST_F(LibraryTest, RendersMatchTheFixedChecksums) {
     for (const test::GoldenCase& c : test::GoldenCases())
         for (int l = 0; l < 6; ++l)

@@ -1,5 +1,6 @@
 #include "tests/test_frames.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tests/expected_effects.h"
@@ -32,6 +33,17 @@ void PaintTestPicture(host::Frame& frame, uint32_t seed) {
                 p[c] = v;
             }
         }
+    }
+}
+
+void ShiftPicture(host::Frame& frame, int32_t pixels) {
+    const int32_t width = frame.Format().width;
+    if (width <= 0) return;
+    const size_t bpp = size_t(frame.BytesPerPixel());
+    const size_t by = size_t(((pixels % width) + width) % width) * bpp;
+    for (int32_t y = 0; y < frame.Format().height; ++y) {
+        uint8_t* row = frame.Row(y);
+        std::rotate(row, row + size_t(width) * bpp - by, row + size_t(width) * bpp);
     }
 }
 

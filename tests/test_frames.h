@@ -13,6 +13,10 @@ namespace vx::test {
 // that every channel and every pixel position carries information.
 void PaintTestPicture(host::Frame& frame, uint32_t seed = 1);
 
+// Moves the picture right by `pixels` (an even number keeps 4:2:2 pairs
+// together), the columns pushed out at the right coming back in at the left.
+void ShiftPicture(host::Frame& frame, int32_t pixels);
+
 // FNV-1a over the picture bytes (no padding), for golden comparisons.
 uint64_t PictureHash(const host::Frame& frame);
 std::string Hex64(uint64_t v);

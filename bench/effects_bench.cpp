@@ -59,6 +59,8 @@ const Scenario kScenarios[] = {
     {"VXEWaves", "random-vertical", {{"Type", "random"}, {"Direction", "vertical"}}},
     {"VXEraser", "erase", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}},
     {"VXEraser", "preview", {}},
+    {"VXEGhost", "one-ghost", {}},
+    {"VXEGhost", "ten-ghosts", {{"No. of Ghosts", "10"}, {"Space", "1"}, {"Visibility of ghosts", "60"}}},
 };
 
 const EffectLibrary& Library() {
@@ -89,6 +91,7 @@ vx::Guid ClassIdByName(const char* identifier) {
         {"VXEKaleidoscope", vx::GuidFromString("{27F6A4A7-FD63-4D23-BBFB-D6ACA2DDCFEB}")},
         {"VXELens", vx::GuidFromString("{1186D018-C6EE-44D4-B7B0-99B6333F61F3}")},
         {"VXEWaves", vx::GuidFromString("{EE72F9FA-A492-4587-B379-F01C0AEE4231}")},
+        {"VXEGhost", vx::GuidFromString("{34480515-7E96-459D-9EDD-F2B7E0764C8A}")},
     };
     for (const auto& [name, id] : ids)
         if (std::string(name) == identifier) return id;
@@ -104,11 +107,20 @@ void RunEffect(benchmark::State& state, const Scenario* s, int width, int height
     inst.DefineParameters();
     std::string error;
     for (const auto& [name, value] : s->settings) inst.SetValue(name, value, &error);
-    Frame input(FrameFormat{width, height, bpp});
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * bpp / 8; ++x) input.Row(y)[x] = uint8_t(x * 7 + y * 13);
+    // The clip: the frame rendered last, eleven earlier ones for effects that
+    // take other frames of it.
+    const int frames = inst.AttachClip() == vx::kOk ? 12 : 1;
+    std::vector<Frame> clip;
+    clip.reserve(frames);
+    for (int i = 0; i < frames; ++i) {
+        clip.emplace_back(FrameFormat{width, height, bpp});
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width * bpp / 8; ++x) clip[i].Row(y)[x] = uint8_t(x * 7 + y * 13 + i);
+        inst.clip().frames.push_back(&clip[i]);
+    }
+    inst.clip().current = frames - 1;
     Frame* out = nullptr;
-    inst.Render({&input}, &out);
+    inst.Render({&clip.back()}, &out);
     for (auto _ : state) benchmark::DoNotOptimize(inst.ProcessAgain());
 }
 

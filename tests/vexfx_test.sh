@@ -45,12 +45,26 @@ is_png "$WORK/rot24.png" || fail "24 bpp render wrote no PNG"
 "$VEXFX" render VXETransform "$WORK/same.png" "$WORK/same2.png" --bpp 24 || fail "re-render failed"
 cmp -s "$WORK/same.png" "$WORK/same2.png" || fail "identity render changed the picture"
 
+# Ghost over a clip: without earlier frames the input comes through; a single
+# ghost at full visibility one frame back shows that frame alone.
+"$VEXFX" render VXEGhost "$SAMPLE" "$WORK/ghost0.png" || fail "ghost render failed"
+"$VEXFX" render VXEGhost "$WORK/ghost0.png" "$WORK/ghost0b.png" || fail "ghost re-render failed"
+cmp -s "$WORK/ghost0.png" "$WORK/ghost0b.png" || fail "ghost without frames changed the picture"
+"$VEXFX" render VXEGhost "$SAMPLE" "$WORK/ghost1.png" --frames "$WORK/rot.png" "$SAMPLE" \
+    --set "Space=2" --set "Visibility of ghosts=100" || fail "ghost clip render failed"
+"$VEXFX" render VXEGhost "$WORK/rot.png" "$WORK/rot2.png" || fail "ghost rot render failed"
+cmp -s "$WORK/ghost1.png" "$WORK/rot2.png" || fail "the ghost two frames back is not the rotated frame"
+"$VEXFX" render VXEGhost "$SAMPLE" "$WORK/trail.png" --frames "$WORK/rot.png" "$WORK/rot24.png" \
+    --set "No. of Ghosts=2" --set "Space=1" --set "Visibility of ghosts=40" || fail "trail failed"
+is_png "$WORK/trail.png" || fail "trail render wrote no PNG"
+
 # Usage errors.
 expect_error 2 "no command" 
 expect_error 2 "unknown command" frobnicate
 expect_error 2 "render needs" render VXETransform "$SAMPLE"
 expect_error 2 "NAME=VALUE" render VXETransform "$SAMPLE" "$WORK/x.png" --set amount
 expect_error 2 "--bpp" render VXETransform "$SAMPLE" "$WORK/x.png" --bpp 16
+expect_error 2 "--frames needs" render VXEGhost "$SAMPLE" "$WORK/x.png" --frames --bpp 24
 expect_error 2 "--progress" render VXETransform "$SAMPLE" "$WORK/x.png" --progress 1.5
 # Other errors.
 expect_error 1 "unknown effect" params VXENoSuchEffect
@@ -64,6 +78,8 @@ expect_error 1 "does not fit" render VXETransform "$SAMPLE" "$WORK/x.png" --set 
 expect_error 1 "does not fit" render VXETransform "$SAMPLE" "$WORK/x.png" --set "1. effect=17"
 expect_error 1 "does not fit" render VXETransform "$SAMPLE" "$WORK/x.png" --set "1. effect=spin"
 expect_error 1 "does not fit" render VXETransform "$SAMPLE" "$WORK/x.png" --set "interlaced=maybe"
+expect_error 1 "input alone" render VXETransform "$SAMPLE" "$WORK/x.png" --frames "$SAMPLE"
+expect_error 1 "cannot open" render VXEGhost "$SAMPLE" "$WORK/x.png" --frames "$WORK/missing.png"
 expect_error 1 "cannot open" render VXETransform "$WORK/missing.png" "$WORK/x.png"
 echo "plain text" >"$WORK/text.png"
 expect_error 1 "neither a PNG nor a JPEG" render VXETransform "$WORK/text.png" "$WORK/x.png"

@@ -21,7 +21,8 @@ constexpr const char* kUsage =
     "usage: vexfx list\n"
     "       vexfx params EFFECT\n"
     "       vexfx render EFFECT IN.png|IN.jpg OUT.png [--set \"NAME=VALUE\"]... [--bpp 24|32]"
-    " [--progress P]\n";
+    " [--progress P]\n"
+    "                     [--frames EARLIER.png...]   (the clip before IN, oldest first)\n";
 
 // A failure with the exit status it ends the program with.
 struct Failure {
@@ -178,6 +179,7 @@ void SetParameter(host::EffectInstance& instance, const std::string& assignment)
 struct RenderOptions {
     std::string effect, input, output;
     std::vector<std::string> assignments;
+    std::vector<std::string> earlierFrames;  // the clip before the input, oldest first
     int32_t bitsPerPixel = 32;
     double progress = 0;
 };
@@ -203,6 +205,12 @@ RenderOptions ParseRenderOptions(int argc, char** argv) {
             o.progress = std::strtod(v.c_str(), &end);
             if (v.empty() || *end || !(o.progress >= 0 && o.progress <= 1))
                 throw Failure{kUsageError, "--progress must be a number from 0 to 1"};
+        } else if (arg == "--frames") {
+            const size_t before = o.earlierFrames.size();
+            while (i + 1 < argc && !std::string(argv[i + 1]).starts_with("--"))
+                o.earlierFrames.push_back(argv[++i]);
+            if (o.earlierFrames.size() == before)
+                throw Failure{kUsageError, "--frames needs at least one picture"};
         } else if (arg.starts_with("--")) {
             throw Failure{kUsageError, "unknown option " + arg};
         } else {
@@ -246,6 +254,13 @@ void SetProgress(host::RenderContext& context, double progress) {
                    context.start.unitsPerFrame};
 }
 
+std::vector<const std::string*> ClipPaths(const RenderOptions& o) {
+    std::vector<const std::string*> paths;
+    for (const std::string& p : o.earlierFrames) paths.push_back(&p);
+    paths.push_back(&o.input);
+    return paths;
+}
+
 int Render(int argc, char** argv) {
     const RenderOptions o = ParseRenderOptions(argc, argv);
     LoadedEffect loaded(o.effect);
@@ -254,12 +269,22 @@ int Render(int argc, char** argv) {
         SetParameter(instance, a);
     SetProgress(instance.context(), o.progress);
 
-    Picture picture;
+    // The clip: the earlier frames, then the input as the frame rendered.
+    std::vector<host::Frame> clip;
+    clip.reserve(o.earlierFrames.size() + 1);
     std::string error;
-    if (!ReadPicture(o.input, &picture, &error)) throw Failure{kFailure, error};
-    host::Frame input = FrameFromPicture(picture, o.bitsPerPixel);
+    for (const std::string* path : ClipPaths(o)) {
+        Picture picture;
+        if (!ReadPicture(*path, &picture, &error)) throw Failure{kFailure, error};
+        clip.push_back(FrameFromPicture(picture, o.bitsPerPixel));
+        instance.clip().frames.push_back(&clip.back());
+    }
+    instance.clip().current = int32_t(clip.size() - 1);
+    if (instance.AttachClip() != kOk && !o.earlierFrames.empty())
+        throw Failure{kFailure, "effect \"" + o.effect + "\" renders from its input alone; "
+                                "--frames does not apply"};
     host::Frame* output = nullptr;
-    const Status st = instance.Render({&input}, &output);
+    const Status st = instance.Render({&clip.back()}, &output);
     if (st != kOk || !output)
         throw Failure{kFailure, "effect \"" + o.effect + "\" failed to render (status " +
                                     std::to_string(st) + ")"};

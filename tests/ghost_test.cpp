@@ -90,6 +90,42 @@ TEST_F(GhostTest, ThreeGhostsThreeFramesApartShareTheVisibility) {
     ExpectNothingBorrowed();
 }
 
+// Every byte value under every visibility in whole percent, for one to four
+// ghosts: each contribution is the integer part of byte x weight.
+TEST_F(GhostTest, EveryByteValueTakesItsTruncatedShareAtEveryVisibility) {
+    const FrameFormat format{256, 1, 32};
+    for (int i = 0; i < 13; ++i) {
+        frames.push_back(std::make_unique<Frame>(format));
+        for (int x = 0; x < 1024; ++x)
+            frames.back()->Row(0)[x] = uint8_t(x / 4 * (i + 1) + i);
+        clip().frames.push_back(frames.back().get());
+    }
+    clip().current = 12;
+    ASSERT_EQ(run.instance().AttachClip(), kOk);
+    run.Set("Space", "3");
+    for (int ghosts = 1; ghosts <= 4; ++ghosts) {
+        run.Set("No. of Ghosts", std::to_string(ghosts));
+        for (int percent = 0; percent <= 100; ++percent) {
+            run.Set("Visibility of ghosts", std::to_string(percent));
+            const double w = percent * 0.01 / ghosts;
+            double sum = 0;
+            for (int k = 0; k < ghosts; ++k)
+                sum += w;
+            Frame* out = run.Render(*frames[12]);
+            ASSERT_NE(out, nullptr);
+            int wrong = 0;
+            for (int x = 0; x < 1024; ++x) {
+                int expected = int(frames[12]->Row(0)[x] * (1 - sum));
+                for (int k = 1; k <= ghosts; ++k)
+                    expected += int(frames[12 - 3 * k]->Row(0)[x] * w);
+                wrong += out->Row(0)[x] != expected;
+            }
+            EXPECT_EQ(wrong, 0) << ghosts << " ghosts at " << percent << " %";
+        }
+    }
+    ExpectNothingBorrowed();
+}
+
 TEST_F(GhostTest, VisibilityZeroKeepsTheFrameAndHundredShowsOnlyTheGhost) {
     MakeClip({11, 22, 33, 44, 55});
     ASSERT_EQ(run.instance().AttachClip(), kOk);

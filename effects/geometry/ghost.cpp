@@ -40,20 +40,70 @@ bool Overlayable(const FrameView& f, const FrameView& out, int32_t bytesPerPixel
     return pitch >= int64_t(f.width) * bytesPerPixel;
 }
 
+// The row loops below are written for the compiler to vectorise, which it
+// does at -O2 only when asked.
+[[gnu::optimize("tree-vectorize")]] void AddBytes(uint8_t* __restrict out,
+                                                  const uint8_t* __restrict in, int32_t n) {
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = uint8_t(out[i] + in[i]);
+}
+
+[[gnu::optimize("tree-vectorize")]] void AddScaledBytes(uint8_t* __restrict out,
+                                                        const uint8_t* __restrict in, int32_t n,
+                                                        uint16_t multiplier) {
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = uint8_t(out[i] + ((uint32_t(in[i]) * multiplier) >> 16));
+}
+
 // One frame of the blend: its pixels, and the integer part of every byte
 // value times its weight, worked out once per frame instead of per byte.
+// Most weights give the same 256 values as a 16-bit fixed-point multiply
+// (checked value by value), which is faster than looking each byte up.
 struct Layer {
+    enum Mode { kSkip, kPlain, kScaled, kLookUp };
     FrameView view;
+    Mode mode = kSkip;
+    uint16_t multiplier = 0;
     uint8_t share[256];
 
     void SetWeight(double weight) {
-        for (int32_t b = 0; b < 256; ++b)
+        bool zero = true, identity = true;
+        for (int32_t b = 0; b < 256; ++b) {
             share[b] = uint8_t(int32_t(b * weight));
+            zero = zero && share[b] == 0;
+            identity = identity && share[b] == b;
+        }
+        mode = zero ? kSkip : identity ? kPlain : FindMultiplier(weight) ? kScaled : kLookUp;
+    }
+    bool FindMultiplier(double weight) {
+        if (!(weight > 0 && weight < 1)) return false;
+        const uint32_t below = uint32_t(weight * 65536);
+        for (uint32_t m : {below, below + 1}) {
+            if (m > 0xFFFF) continue;
+            int32_t b = 0;
+            while (b < 256 && ((uint32_t(b) * m) >> 16) == share[b])
+                ++b;
+            if (b == 256) {
+                multiplier = uint16_t(m);
+                return true;
+            }
+        }
+        return false;
     }
     void AddRow(int32_t y, uint8_t* out, int32_t bytes) const {
         const uint8_t* in = view.Row(y);
-        for (int32_t i = 0; i < bytes; ++i)
-            out[i] = uint8_t(out[i] + share[in[i]]);
+        switch (mode) {
+            case kSkip:
+                return;
+            case kPlain:
+                return AddBytes(out, in, bytes);
+            case kScaled:
+                return AddScaledBytes(out, in, bytes, multiplier);
+            case kLookUp:
+                for (int32_t i = 0; i < bytes; ++i)
+                    out[i] = uint8_t(out[i] + share[in[i]]);
+                return;
+        }
     }
 };
 

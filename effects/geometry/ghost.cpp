@@ -198,7 +198,8 @@ struct Ghost : EffectBase {
         for (int32_t i = count - 1; i >= 0; --i) {
             Layer& layer = layers[used];
             layer.view = ViewFrame(frames[i]);
-            if (!Overlayable(layer.view, out, bpp)) continue;
+            // A frame that is the output itself was just cleared: it adds nothing.
+            if (!Overlayable(layer.view, out, bpp) || layer.view.bits == out.bits) continue;
             layer.SetWeight(i == 0 ? 1 - ghostSum : ghostWeight);
             ++used;
         }

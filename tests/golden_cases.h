@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct GoldenCase {
     const char* effect;
     std::vector<std::pair<const char*, const char*>> settings;
     uint64_t hash[6];  // one per layout of kLayouts
+    // Picture size and source field code; most cases use the small picture.
+    int32_t width = 37, height = 23, fieldCode = 0;
 };
 
 inline const std::vector<GoldenCase>& GoldenCases() {
@@ -26,16 +29,26 @@ inline const std::vector<GoldenCase>& GoldenCases() {
     return cases;
 }
 
-// Renders one case on a 37 x 23 picture in the given layout.  The picture is
-// the last frame of a clip in which it moves right two pixels a frame, for
-// the effects that render from other frames of the clip as well.
+// Renders one case on its picture in the given layout.  The picture is the
+// last frame of a clip in which it moves right two pixels a frame, for the
+// effects that render from other frames of the clip as well.  Besides
+// parameter names, a setting may name "#<index>" (a choice by its parameter
+// index, for labels used twice) or "@frame" (the frame of the clip to render).
 inline uint64_t RenderGolden(const host::EffectLibrary& lib, const GoldenCase& c,
                              const Layout& layout) {
     constexpr int32_t kClipFrames = 12;
     EffectRun run(lib, c.effect);
-    for (const auto& [name, value] : c.settings) run.Set(name, value);
-    const host::FrameFormat format{37, 23, layout.bitsPerPixel, layout.pixelFormat,
-                                   layout.bottomUp, layout.rowPadding};
+    for (const auto& [name, value] : c.settings) {
+        if (name[0] == '#')
+            run.instance().params().ByIndex(std::atoi(name + 1))->integer = std::atoi(value);
+        else if (std::string(name) == "@frame")
+            run.instance().context().SetFrame(std::atoi(value));
+        else
+            run.Set(name, value);
+    }
+    const host::FrameFormat format{
+        c.width,         c.height,          layout.bitsPerPixel, layout.pixelFormat,
+        layout.bottomUp, layout.rowPadding, c.fieldCode};
     std::vector<std::unique_ptr<host::Frame>> clip;
     host::Clip& source = run.instance().clip();
     for (int32_t k = 0; k < kClipFrames; ++k) {

@@ -323,5 +323,23 @@ TEST_F(GeometryTest, WavesHostileValuesEnd) {
     ExpectHostileValuesStayInside(run, {"Amplitude"}, {"200", "nan", "-inf", "1e300"});
 }
 
+// The map of source positions is kept between frames: a change of any
+// parameter, of the frame size, layout, row order or fields must rebuild it.
+TEST_F(GeometryTest, KaleidoscopeFollowsEveryChangeBetweenFrames) {
+    using test::RenderStep;
+    test::ExpectSameAsFreshInstances(
+        library, "VXEKaleidoscope",
+        {RenderStep{{}, FrameFormat{41, 30, 32}}, RenderStep{{}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Segments", "7"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Angle", "33"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Mirror", "false"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Circular", "true"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{}, FrameFormat{40, 31, 32}}, RenderStep{{}, FrameFormat{40, 31, 24}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3, 1}},
+         RenderStep{{}, FrameFormat{40, 31, 16, 1}}});
+}
+
 }  // namespace
 }  // namespace vx

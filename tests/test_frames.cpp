@@ -8,9 +8,12 @@
 namespace vx::test {
 
 const Layout kLayouts[6] = {
-    {"bgra", 32, 0, false, 0},          {"bgr", 24, 0, false, 0},
-    {"bgra-bottom-up", 32, 0, true, 0}, {"bgr-padded", 24, 0, false, 5},
-    {"bgr-bottom-up-padded", 24, 0, true, 3}, {"uyvy", 16, 1, false, 0},
+    {"bgra", 32, 0, false, 0},
+    {"bgr", 24, 0, false, 0},
+    {"bgra-bottom-up", 32, 0, true, 0},
+    {"bgr-padded", 24, 0, false, 5},
+    {"bgr-bottom-up-padded", 24, 0, true, 3},
+    {"uyvy", 16, 1, false, 0},
 };
 
 void PaintTestPicture(host::Frame& frame, uint32_t seed) {
@@ -102,6 +105,34 @@ host::Frame* EffectRun::Render(host::Frame& input) {
     Status st = instance_.Render({&input}, &out);
     EXPECT_EQ(st, kOk);
     return st == kOk ? out : nullptr;
+}
+
+}  // namespace vx::test
+
+namespace vx::test {
+
+void ExpectSameAsFreshInstances(const host::EffectLibrary& library, const std::string& identifier,
+                                const std::vector<RenderStep>& steps) {
+    EffectRun kept(library, identifier);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(identifier + " step " + std::to_string(i));
+        EffectRun fresh(library, identifier);
+        for (size_t k = 0; k <= i; ++k)
+            for (const auto& [name, value] : steps[k].settings)
+                fresh.Set(name, value);
+        for (const auto& [name, value] : steps[i].settings)
+            kept.Set(name, value);
+        // Two copies of the input: effects that work in place change theirs.
+        host::Frame in(steps[i].format), again(steps[i].format);
+        PaintTestPicture(in, uint32_t(i + 3));
+        PaintTestPicture(again, uint32_t(i + 3));
+        host::Frame* a = kept.Render(in);
+        ASSERT_NE(a, nullptr);
+        const std::vector<uint8_t> first = a->Pixels();
+        host::Frame* b = fresh.Render(again);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(first, b->Pixels());
+    }
 }
 
 }  // namespace vx::test

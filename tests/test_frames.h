@@ -45,7 +45,7 @@ namespace vx::test {
 // One effect instance created through a library's entry points, its
 // parameters declared, ready to render.
 class EffectRun {
-public:
+  public:
     EffectRun(const host::EffectLibrary& library, const std::string& identifier);
     bool ok() const { return instance_.effect() != nullptr; }
     host::EffectInstance& instance() { return instance_; }
@@ -54,8 +54,25 @@ public:
     // Prepare and Process on one input; the output frame (null on failure).
     host::Frame* Render(host::Frame& input);
 
-private:
+  private:
     host::EffectInstance instance_;
 };
+
+}  // namespace vx::test
+
+namespace vx::test {
+
+// One step of a sequence rendered by a single effect instance: settings
+// applied on top of the earlier ones, and the input picture's format.
+struct RenderStep {
+    std::vector<std::pair<std::string, std::string>> settings;
+    host::FrameFormat format;
+};
+
+// Renders the steps one after another with one instance and checks every
+// output against a fresh instance given all settings up to that step: what an
+// effect keeps between frames must never show in its output.
+void ExpectSameAsFreshInstances(const host::EffectLibrary& library, const std::string& identifier,
+                                const std::vector<RenderStep>& steps);
 
 }  // namespace vx::test

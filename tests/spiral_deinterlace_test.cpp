@@ -24,8 +24,9 @@ std::vector<uint8_t> RowBytes(Frame& f, int y) {
 // Renders a few bad frames with the current settings; nothing may be written
 // outside them.
 void ExpectOddFramesStayInside(test::EffectRun& run, const std::string& what) {
-    for (auto fmt : {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
-                     FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
+    for (auto fmt :
+         {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
+          FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
         Frame in(fmt);
         test::PaintTestPicture(in);
         Frame* out = run.Render(in);
@@ -58,7 +59,8 @@ TEST_F(SpiralTest, AmountZeroKeepsThePictureAndTheCentreStaysPut) {
     // columns and the last row fall back to a nearest pixel that may be the
     // neighbour.
     for (int y = 1; y < 29; ++y)
-        for (int x = 1; x < 38; ++x) ASSERT_EQ(Px(*out, x, y), Px(in, x, y)) << x << "," << y;
+        for (int x = 1; x < 38; ++x)
+            ASSERT_EQ(Px(*out, x, y), Px(in, x, y)) << x << "," << y;
     run.Set("Amount", "-87");
     out = run.Render(in);
     EXPECT_EQ(Px(*out, 20, 15), Px(in, 20, 15));
@@ -68,7 +70,8 @@ TEST_F(SpiralTest, TwistGrowsWithDistanceAndTurnsWithTheSignOfAmount) {
     // Left half black, right half white; the centre is (20, 20).
     Frame in(FrameFormat{40, 40, 32});
     for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x) std::fill_n(in.Row(y) + 4 * x, 4, x < 20 ? 0 : 255);
+        for (int x = 0; x < 40; ++x)
+            std::fill_n(in.Row(y) + 4 * x, 4, x < 20 ? 0 : 255);
     // Ten pixels below the centre, Amount 50 turns by 0.5 radian towards +x.
     run.Set("Amount", "50");
     Frame* out = run.Render(in);
@@ -108,8 +111,7 @@ struct DeInterlaceTest : ::testing::Test {
 };
 
 TEST_F(DeInterlaceTest, Declarations) {
-    const std::vector<std::string> expected = {
-        "0 Type choice def=0 [odd rows|even rows] count=2"};
+    const std::vector<std::string> expected = {"0 Type choice def=0 [odd rows|even rows] count=2"};
     EXPECT_EQ(test::DeclarationLines(run.instance()), expected);
 }
 
@@ -122,7 +124,8 @@ TEST_F(DeInterlaceTest, EachRowPairShowsTheKeptFieldInEveryLayout) {
             test::PaintTestPicture(in);
             run.Set("Type", "even rows");
             Frame* out = run.Render(in);
-            for (int y = 0; y < height; ++y) EXPECT_EQ(RowBytes(*out, y), RowBytes(in, y & ~1));
+            for (int y = 0; y < height; ++y)
+                EXPECT_EQ(RowBytes(*out, y), RowBytes(in, y & ~1));
             EXPECT_TRUE(test::PaddingUntouched(*out));
             run.Set("Type", "odd rows");
             out = run.Render(in);
@@ -148,9 +151,26 @@ TEST_F(DeInterlaceTest, OneRowAndUnknownTypes) {
     for (int32_t type : {1, 2, -1, 1000}) {
         run.instance().params().ByIndex(0)->integer = type;
         out = run.Render(tall);
-        for (int y = 0; y < 6; ++y) EXPECT_EQ(RowBytes(*out, y), RowBytes(tall, y & ~1)) << type;
+        for (int y = 0; y < 6; ++y)
+            EXPECT_EQ(RowBytes(*out, y), RowBytes(tall, y & ~1)) << type;
         ExpectOddFramesStayInside(run, std::to_string(type));
     }
+}
+
+// The source positions are kept between frames: a change of a parameter or
+// of the frame size must rebuild them; layouts and fields must still count.
+TEST_F(SpiralTest, FollowsEveryChangeBetweenFrames) {
+    using test::RenderStep;
+    test::ExpectSameAsFreshInstances(
+        library, "VXESpiral",
+        {RenderStep{{}, FrameFormat{41, 30, 32}}, RenderStep{{}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Pos x", "30"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Pos y", "70"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Amount", "-40"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{}, FrameFormat{40, 31, 32}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3, 1}},
+         RenderStep{{}, FrameFormat{40, 31, 16, 1}}});
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // Spiral: turns every pixel about a centre by an angle that grows with its
 // distance from the centre.
+#include <bit>
+#include <new>
+#include <vector>
+
 #include "core/frame.h"
 #include "core/sampling.h"
 #include "core/vxmath.h"
@@ -20,8 +24,22 @@ constexpr ParamSpec kParamRows[] = {
 // Sent far outside the frame: the sampler would truncate -0.5 to column 0.
 constexpr double kFarOutside = 9999999.0;
 
+struct SourcePoint {
+    double x, y;
+};
+
 struct Spiral : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
+
+    // The source position of every output pixel, row-major; it depends only
+    // on the frame size and the three parameters, so it is worked out again
+    // only when one of them changes.
+    struct Key {
+        uint32_t width = 0, height = 0;
+        uint64_t cx = 0, cy = 0, twist = 0;  // bit patterns
+        bool operator==(const Key&) const = default;
+    } key;
+    std::vector<SourcePoint> positions;
 
     Status Process(const RenderArgs& args) {
         const FrameView src = ViewFrame(args.InputFrame());
@@ -34,25 +52,52 @@ struct Spiral : EffectBase {
         const double twist = ReadReal(ctx, kAmount) * 0.001;  // radians per pixel of distance
 
         const Sampler sampler(*this, src, dst);
-        for (uint32_t y = 0; y < H; ++y) {
-            const double dy = y - cy;
-            for (uint32_t x = 0; x < W; ++x) {
-                const double dx = x - cx;
-                const double rho = Sqrt(dx * dx + dy * dy);
-                const double theta = DirectionFromRowAxis(dx, dy) + rho * twist;
-                double sy = cy + rho * Cos(theta);
-                double sx = cx + rho * Sin(theta);
-                if (sx < 0) sx = kFarOutside;
-                if (sy < 0) sy = kFarOutside;
-                sampler.SampleBilinear(x, y, true, sx, sy);
+        const Key wanted{W, H, std::bit_cast<uint64_t>(cx), std::bit_cast<uint64_t>(cy),
+                         std::bit_cast<uint64_t>(twist)};
+        if (!(wanted == key) || positions.empty()) {
+            key = Key{};
+            try {
+                positions.resize(size_t(W) * H);
+            } catch (const std::bad_alloc&) {
+                // Without room for the positions every pixel is worked out as it is drawn.
+                positions.clear();
+                for (uint32_t y = 0; y < H; ++y)
+                    for (uint32_t x = 0; x < W; ++x) {
+                        const SourcePoint p = SourceOf(x, y, cx, cy, twist);
+                        sampler.SampleBilinear(x, y, true, p.x, p.y);
+                    }
+                return kOk;
             }
+            SourcePoint* p = positions.data();
+            for (uint32_t y = 0; y < H; ++y)
+                for (uint32_t x = 0; x < W; ++x)
+                    *p++ = SourceOf(x, y, cx, cy, twist);
+            key = wanted;
         }
+        const SourcePoint* p = positions.data();
+        for (uint32_t y = 0; y < H; ++y)
+            for (uint32_t x = 0; x < W; ++x, ++p)
+                sampler.SampleBilinear(x, y, true, p->x, p->y);
         return kOk;
+    }
+
+    static SourcePoint SourceOf(uint32_t x, uint32_t y, double cx, double cy, double twist) {
+        const double dy = y - cy;
+        const double dx = x - cx;
+        const double rho = Sqrt(dx * dx + dy * dy);
+        const double theta = DirectionFromRowAxis(dx, dy) + rho * twist;
+        double sy = cy + rho * Cos(theta);
+        double sx = cx + rho * Sin(theta);
+        if (sx < 0) sx = kFarOutside;
+        if (sy < 0) sy = kFarOutside;
+        return {sx, sy};
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateSpiral() { return CreateEffect<Spiral>(); }
+EffectInterface* CreateSpiral() {
+    return CreateEffect<Spiral>();
+}
 
 }  // namespace vx

@@ -18,8 +18,9 @@ std::vector<uint8_t> Px(Frame& f, int x, int y) {
 }
 
 void ExpectOddFramesStayInside(test::EffectRun& run, const std::string& what) {
-    for (auto fmt : {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
-                     FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
+    for (auto fmt :
+         {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
+          FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
         Frame in(fmt);
         test::PaintTestPicture(in);
         Frame* out = run.Render(in);
@@ -106,7 +107,8 @@ TEST_F(GearTest, FramesWithoutAlphaShowBlackOutsideTheWheel) {
 std::vector<uint8_t> Outline(Frame& out) {
     const std::vector<uint8_t> pixels = out.Pixels();
     std::vector<uint8_t> alpha;
-    for (size_t i = 3; i < pixels.size(); i += 4) alpha.push_back(pixels[i]);
+    for (size_t i = 3; i < pixels.size(); i += 4)
+        alpha.push_back(pixels[i]);
     return alpha;
 }
 
@@ -123,6 +125,24 @@ TEST_F(GearTest, TeethOutsideTheListAreHeldToIt) {
     }
     teeth->integer = 1000;
     EXPECT_EQ(Outline(*run.Render(in)), twenty);
+}
+
+// The outline is kept between frames: the wheel's parameters, its turn over
+// the clip and the frame size must each rebuild it.  (Frames without alpha:
+// in four-byte frames the hidden pixels keep whatever colour the output
+// frame held.)
+TEST_F(GearTest, FollowsEveryChangeBetweenFrames) {
+    using test::RenderStep;
+    test::ExpectSameAsFreshInstances(
+        library, "VXEGear",
+        {RenderStep{{}, FrameFormat{41, 30, 24}}, RenderStep{{}, FrameFormat{41, 30, 24}},
+         RenderStep{{{"Pos x", "30"}, {"Pos y", "60"}}, FrameFormat{41, 30, 24}},
+         RenderStep{{{"Radius", "90"}}, FrameFormat{41, 30, 24}},
+         RenderStep{{{"Teeth", "5"}}, FrameFormat{41, 30, 24}},
+         RenderStep{{{"Move", "3"}, {"@frame", "10"}}, FrameFormat{41, 30, 24}},
+         RenderStep{{{"@frame", "11"}}, FrameFormat{41, 30, 24}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3}},
+         RenderStep{{}, FrameFormat{40, 31, 16, 1}}});
 }
 
 TEST_F(GearTest, HostileValuesStayInside) {
@@ -183,7 +203,7 @@ TEST_F(LighthouseTest, Declarations) {
 TEST_F(LighthouseTest, WorksInPlaceWithTheBeamColourOnItsAxisFadingToItsEdge) {
     Frame* out = RenderCopy();
     EXPECT_EQ(out, copy.get());
-    EXPECT_EQ(Px(*out, 50, 90), kBeam);  // straight down: on the axis
+    EXPECT_EQ(Px(*out, 50, 90), kBeam);        // straight down: on the axis
     const uint8_t half = Px(*out, 54, 90)[0];  // 0.0997 radian off a 0.2 half-width
     EXPECT_GE(half, 110);
     EXPECT_LE(half, 120);

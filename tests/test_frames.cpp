@@ -117,11 +117,17 @@ void ExpectSameAsFreshInstances(const host::EffectLibrary& library, const std::s
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(identifier + " step " + std::to_string(i));
         EffectRun fresh(library, identifier);
+        auto apply = [](EffectRun& run, const std::string& name, const std::string& value) {
+            if (name == "@frame")
+                run.instance().context().SetFrame(std::stoi(value));
+            else
+                run.Set(name, value);
+        };
         for (size_t k = 0; k <= i; ++k)
             for (const auto& [name, value] : steps[k].settings)
-                fresh.Set(name, value);
+                apply(fresh, name, value);
         for (const auto& [name, value] : steps[i].settings)
-            kept.Set(name, value);
+            apply(kept, name, value);
         // Two copies of the input: effects that work in place change theirs.
         host::Frame in(steps[i].format), again(steps[i].format);
         PaintTestPicture(in, uint32_t(i + 3));

@@ -63,7 +63,8 @@ class EffectRun {
 namespace vx::test {
 
 // One step of a sequence rendered by a single effect instance: settings
-// applied on top of the earlier ones, and the input picture's format.
+// applied on top of the earlier ones ("@frame" sets the frame of the clip),
+// and the input picture's format.
 struct RenderStep {
     std::vector<std::pair<std::string, std::string>> settings;
     host::FrameFormat format;

@@ -2,6 +2,8 @@
 // over the clip.  Inside the outline the picture stays; outside it becomes
 // fully transparent.
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "core/frame.h"
 #include "core/sampling.h"
@@ -39,7 +41,8 @@ struct Wheel {
         if (rho < inner) return true;
         if (rho > outer) return false;
         double theta = DirectionFromRowAxis(dx, dy) + turn;
-        while (theta < 0) theta += kTwoPiSingle;
+        while (theta < 0)
+            theta += kTwoPiSingle;
         const int32_t k = TruncateToInt(theta / period);
         const double u = theta - k * period;
         const double rise = 0.2 * period;
@@ -68,8 +71,69 @@ Wheel ReadWheel(HostRenderContext* ctx, uint32_t W, uint32_t H) {
     return g;
 }
 
+// Where the picture shows, row by row: the columns at which it starts or
+// stops showing, from a first column that does not show.  It depends only on
+// the wheel and the frame size, so it is kept while they stay the same.
+struct WheelOutline {
+    Wheel wheel{};
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> switches;
+    std::vector<uint32_t> rowStart;  // height + 1 entries into switches
+
+    bool Matches(const Wheel& w, uint32_t W, uint32_t H) const {
+        return !rowStart.empty() && width == W && height == H &&
+               std::memcmp(&wheel, &w, sizeof w) == 0;
+    }
+
+    // False when there is no memory for it.
+    bool Build(const Wheel& w, uint32_t W, uint32_t H) {
+        rowStart.clear();
+        try {
+            switches.clear();
+            std::vector<uint32_t> starts;
+            starts.reserve(size_t(H) + 1);
+            for (uint32_t y = 0; y < H; ++y) {
+                starts.push_back(uint32_t(switches.size()));
+                const double dy = y - w.cy;
+                bool showing = false;
+                for (uint32_t x = 0; x < W; ++x)
+                    if (w.Keeps(x - w.cx, dy) != showing) {
+                        showing = !showing;
+                        switches.push_back(x);
+                    }
+            }
+            starts.push_back(uint32_t(switches.size()));
+            rowStart = std::move(starts);
+        } catch (const std::bad_alloc&) {
+            switches.clear();
+            return false;
+        }
+        wheel = w;
+        width = W;
+        height = H;
+        return true;
+    }
+};
+
+// Frames without an alpha byte cannot show transparency: the pixels outside
+// the wheel become black there instead.
+void HidePixels(uint8_t* out, uint32_t from, uint32_t to, uint32_t bpp, bool packed) {
+    static constexpr YuvColor kPackedBlack = {16, 128, 128};
+    for (uint32_t x = from; x < to; ++x) {
+        uint8_t* o = out + x * bpp;
+        if (bpp == 4)
+            o[3] = 0;
+        else if (packed)
+            StorePackedPixel(kPackedBlack, x, o);
+        else
+            std::memset(o, 0, bpp);
+    }
+}
+
 struct Gear : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
+
+    WheelOutline outline;
 
     Status Process(const RenderArgs& args) {
         HostFrame* output = args.OutputFrame();
@@ -80,31 +144,50 @@ struct Gear : EffectBase {
         const uint32_t W = uint32_t(frameWidth), H = uint32_t(frameHeight), bpp = bytesPerPixel;
         const Wheel wheel = ReadWheel(args.context, W, H);
         const bool packed = src.IsPacked422() || bpp == 2;
-        // Frames without an alpha byte cannot show transparency: the pixels
-        // outside the wheel become black there instead.
-        static constexpr YuvColor kPackedBlack = {16, 128, 128};
+        if (!outline.Matches(wheel, W, H) && !outline.Build(wheel, W, H)) {
+            RenderDirect(src, dst, wheel, packed);
+            return kOk;
+        }
+        for (uint32_t y = 0; y < H; ++y) {
+            const uint8_t* in = src.Row(int32_t(y));
+            uint8_t* out = dst.Row(int32_t(y));
+            uint32_t from = 0;
+            bool showing = false;
+            for (uint32_t k = outline.rowStart[y]; k <= outline.rowStart[y + 1]; ++k) {
+                const uint32_t to = k < outline.rowStart[y + 1] ? outline.switches[k] : W;
+                if (showing)
+                    std::memcpy(out + from * bpp, in + from * bpp, (to - from) * bpp);
+                else
+                    HidePixels(out, from, to, bpp, packed);
+                showing = !showing;
+                from = to;
+            }
+        }
+        return kOk;
+    }
+
+    // Pixel by pixel, when the outline cannot be kept.
+    void RenderDirect(const FrameView& src, const FrameView& dst, const Wheel& wheel,
+                      bool packed) const {
+        const uint32_t W = uint32_t(frameWidth), H = uint32_t(frameHeight), bpp = bytesPerPixel;
         for (uint32_t y = 0; y < H; ++y) {
             const uint8_t* in = src.Row(int32_t(y));
             uint8_t* out = dst.Row(int32_t(y));
             const double dy = y - wheel.cy;
             for (uint32_t x = 0; x < W; ++x) {
-                uint8_t* o = out + x * bpp;
                 if (wheel.Keeps(x - wheel.cx, dy))
-                    std::memcpy(o, in + x * bpp, bpp);
-                else if (bpp == 4)
-                    o[3] = 0;
-                else if (packed)
-                    StorePackedPixel(kPackedBlack, x, o);
+                    std::memcpy(out + x * bpp, in + x * bpp, bpp);
                 else
-                    std::memset(o, 0, bpp);
+                    HidePixels(out, x, x + 1, bpp, packed);
             }
         }
-        return kOk;
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateGear() { return CreateEffect<Gear>(); }
+EffectInterface* CreateGear() {
+    return CreateEffect<Gear>();
+}
 
 }  // namespace vx

@@ -52,6 +52,15 @@ std::vector<int32_t> MirrorMap(int32_t type, int32_t n) {
     return map;
 }
 
+// Pixels of N bytes from the given byte offsets of a source row.
+template <size_t N>
+void CopyColumns(const uint8_t* in, uint8_t* out, const std::vector<size_t>& sourceOffset) {
+    for (size_t offset : sourceOffset) {
+        std::memcpy(out, in + offset, N);
+        out += N;
+    }
+}
+
 struct Mirror : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
 
@@ -68,6 +77,9 @@ struct Mirror : EffectBase {
         for (size_t x = 0; x < across.size(); ++x)
             sourceOffset[x] = size_t(across[x]) * n;
         const bool fields = src.IsInterlaced();
+        bool straight = true;  // every column from itself: whole rows are copied
+        for (size_t x = 0; x < across.size(); ++x)
+            straight = straight && across[x] == int32_t(x);
         for (uint32_t y = 0; y < s.height; ++y) {
             // Interlaced sources keep each output row within its own field.
             uint32_t row = uint32_t(down[y]);
@@ -79,8 +91,15 @@ struct Mirror : EffectBase {
             }
             const uint8_t* in = src.Row(int32_t(row));
             uint8_t* out = dst.Row(int32_t(y));
-            for (uint32_t x = 0; x < s.width; ++x, out += n)
-                std::memcpy(out, in + sourceOffset[x], n);
+            if (straight)
+                std::memcpy(out, in, n * s.width);
+            else if (n == 4)
+                CopyColumns<4>(in, out, sourceOffset);
+            else if (n == 3)
+                CopyColumns<3>(in, out, sourceOffset);
+            else
+                for (uint32_t x = 0; x < s.width; ++x, out += n)
+                    std::memcpy(out, in + sourceOffset[x], n);
         }
         return kOk;
     }

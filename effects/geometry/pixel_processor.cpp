@@ -148,21 +148,41 @@ inline void KernelSum(const uint8_t* const* rows, int32_t radius, int32_t x, int
     }
 }
 
-void IntegerFinish(const int32_t sum[3], int32_t divisor, int32_t offset, int32_t out[3]) {
-    const bool divide = divisor != 0 && divisor != 1;
-    const double inverse = divide ? 1.0 / divisor : 1.0;
-    for (int c = 0; c < 3; ++c)
-        out[c] = (divide ? TruncateChannel(sum[c] * inverse) : sum[c]) + offset;
-}
+// Turns integer sums into channels: divided (as a multiplication by the
+// inverse, truncated) unless the divisor is 0 or 1, then offset.  The
+// inverse is worked out once per frame.
+struct IntegerFinish {
+    bool divide;
+    double inverse;
+    int32_t offset;
 
-void RealFinish(const double sum[3], double divisor, int32_t offset, int32_t out[3]) {
-    const bool divide = divisor != 0.0 && divisor != 1.0;
-    const double inverse = divide ? 1.0 / divisor : 1.0;
-    for (int c = 0; c < 3; ++c) {
-        const double s = divide ? double(TruncateChannel(sum[c] * inverse)) : sum[c];
-        out[c] = TruncateChannel(offset + s);
+    IntegerFinish(int32_t divisor, int32_t o)
+        : divide(divisor != 0 && divisor != 1), inverse(divide ? 1.0 / divisor : 1.0), offset(o) {}
+
+    void operator()(const int32_t sum[3], int32_t out[3]) const {
+        for (int c = 0; c < 3; ++c)
+            out[c] = (divide ? TruncateChannel(sum[c] * inverse) : sum[c]) + offset;
     }
-}
+};
+
+// The same for real sums; the offset is added before the last truncation.
+struct RealFinish {
+    bool divide;
+    double inverse;
+    int32_t offset;
+
+    RealFinish(double divisor, int32_t o)
+        : divide(divisor != 0.0 && divisor != 1.0),
+          inverse(divide ? 1.0 / divisor : 1.0),
+          offset(o) {}
+
+    void operator()(const double sum[3], int32_t out[3]) const {
+        for (int c = 0; c < 3; ++c) {
+            const double s = divide ? double(TruncateChannel(sum[c] * inverse)) : sum[c];
+            out[c] = TruncateChannel(offset + s);
+        }
+    }
+};
 
 // Rows y - r .. y + r of a frame, limited to it.
 void GatherRows(const FrameView& f, int32_t y, int32_t radius, int32_t height,
@@ -173,19 +193,58 @@ void GatherRows(const FrameView& f, int32_t y, int32_t radius, int32_t height,
 
 constexpr int32_t kMaxRadius = 8;
 
+constexpr int32_t BytesOf(PixelLayout L) {
+    return L == PixelLayout::kBgra ? 4 : L == PixelLayout::kBgr ? 3 : 2;
+}
+
+// The kernel sums of every byte of columns radius .. width - radius - 1 of a
+// row, tap by tap over the whole row: each byte's sum takes the same terms in
+// the same order as KernelSum gives it.
+template <PixelLayout L, class Coef, class Sum>
+[[gnu::optimize("tree-vectorize", "vect-cost-model=dynamic")]] void RowSums(
+    const uint8_t* const* rows, int32_t radius, int32_t width, const std::vector<Tap<Coef>>& taps,
+    Sum* acc) {
+    constexpr int32_t n = BytesOf(L);
+    const size_t begin = size_t(radius) * n, end = size_t(width - radius) * n;
+    for (size_t i = begin; i < end; ++i)
+        acc[i] = Sum(0);
+    for (const Tap<Coef>& t : taps) {
+        const uint8_t* p = rows[t.dy + radius] + ptrdiff_t(t.dx) * n;
+        const Coef c = t.coef;
+        if (c == Coef(1))  // 1 * v is v exactly
+            for (size_t i = begin; i < end; ++i)
+                acc[i] += p[i];
+        else
+            for (size_t i = begin; i < end; ++i)
+                acc[i] += c * p[i];
+    }
+}
+
 // Runs a square kernel over the frame; Finish turns a sum into channels.
+// Colour frames sum whole rows at once away from the left and right edges.
 template <PixelLayout L, class Coef, class Sum, class Finish>
 void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
               int32_t radius, const std::vector<Tap<Coef>>& taps, int32_t amount, Finish finish) {
     const Blend blend(amount);
     const uint8_t* rows[2 * kMaxRadius + 1];
+    constexpr int32_t n = BytesOf(L);
+    std::vector<Sum> acc;
+    if (L != PixelLayout::kPacked && width > 2 * radius) acc.resize(size_t(width) * n);
     for (int32_t y = 0; y < height; ++y) {
         GatherRows(src, y, radius, height, rows);
+        if (!acc.empty()) RowSums<L>(rows, radius, width, taps, acc.data());
         const uint8_t* own = rows[radius];
         uint8_t* out = dst.Row(y);
         for (int32_t x = 0; x < width; ++x) {
             Sum sum[3];
-            KernelSum<L>(rows, radius, x, width, taps, sum);
+            if (!acc.empty() && x >= radius && x + radius < width) {
+                const Sum* a = acc.data() + size_t(x) * n;
+                sum[0] = a[2];
+                sum[1] = a[1];
+                sum[2] = a[0];
+            } else {
+                KernelSum<L>(rows, radius, x, width, taps, sum);
+            }
             int32_t ch[3];
             finish(sum, ch);
             if (blend.active) {
@@ -265,7 +324,7 @@ void IntegerKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int3
     int32_t sum[3];
     WithLayout(*this,
                [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
-    IntegerFinish(sum, divisor, offset, out);
+    IntegerFinish(divisor, offset)(sum, out);
 }
 
 void IntegerKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
@@ -278,9 +337,7 @@ void IntegerKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
 void IntegerKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
     Attach(source);
     const auto& taps = taps_;
-    auto finish = [this](const int32_t* sum, int32_t* out) {
-        IntegerFinish(sum, divisor, offset, out);
-    };
+    const IntegerFinish finish(divisor, offset);
     WithLayout(*this, [&]<PixelLayout L>() {
         Convolve<L, int32_t, int32_t>(source, destination, int32_t(width), int32_t(height), radius,
                                       taps, amount, finish);
@@ -304,7 +361,7 @@ void RealKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int32_t
     double sum[3];
     WithLayout(*this,
                [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
-    RealFinish(sum, divisor, offset, out);
+    RealFinish(divisor, offset)(sum, out);
 }
 
 void RealKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
@@ -317,9 +374,7 @@ void RealKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
 void RealKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
     Attach(source);
     const auto& taps = taps_;
-    auto finish = [this](const double* sum, int32_t* out) {
-        RealFinish(sum, divisor, offset, out);
-    };
+    const RealFinish finish(divisor, offset);
     WithLayout(*this, [&]<PixelLayout L>() {
         Convolve<L, double, double>(source, destination, int32_t(width), int32_t(height), radius,
                                     taps, amount, finish);

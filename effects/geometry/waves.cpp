@@ -1,6 +1,7 @@
 // Waves: displaces whole columns vertically ("horizontal" waves) or whole
 // rows horizontally ("vertical" waves) by a periodic wave that can travel
 // and swing in strength over the clip.
+#include <cstring>
 #include <vector>
 
 #include "core/effect_base.h"
@@ -142,19 +143,43 @@ struct Waves : EffectBase {
 
         std::vector<double> d(vertical ? s.height : s.width);
         Displacements(table, int32_t(n), K, G, &d);
-        for (uint32_t y = 0; y < s.height; ++y)
-            for (uint32_t x = 0; x < s.width; ++x) {
-                if (vertical)
-                    Sample(s, x, y, x + d[y], y);
-                else
-                    Sample(s, x, y, x, y + d[x]);
-            }
+        switch (s.bytesPerPixel) {
+            case 4:
+                Render<4>(s, d, vertical);
+                break;
+            case 3:
+                Render<3>(s, d, vertical);
+                break;
+            default:
+                Render<2>(s, d, vertical);
+                break;
+        }
         return kOk;
     }
 
-    // The nearest source pixel; negative positions lie outside.
-    static void Sample(const Sampler& s, uint32_t x, uint32_t y, double sx, double sy) {
-        s.SamplePixel(x, y, false, kInterpolateNone, sx, sy);
+    // Every output pixel from the nearest source pixel, as SamplePixel picks
+    // it with the fields ignored: the position + 0.5 truncated, negative (or
+    // NaN) positions and those past the frame outside.
+    template <uint32_t N>
+    static void Render(const Sampler& s, const std::vector<double>& d, bool vertical) {
+        for (uint32_t y = 0; y < s.height; ++y) {
+            uint8_t* out = s.Dst(0, y);
+            if (vertical) {
+                const uint8_t* in = s.src.Row(int32_t(y));
+                for (uint32_t x = 0; x < s.width; ++x, out += N) {
+                    const double sx = x + d[y];
+                    const uint64_t col = sx >= 0.0 && sx < 4.0e9 ? uint64_t(sx + 0.5) : s.width;
+                    std::memcpy(out, col < s.width ? in + col * N : s.outside, N);
+                }
+            } else {
+                for (uint32_t x = 0; x < s.width; ++x, out += N) {
+                    const double sy = y + d[x];
+                    const uint64_t row = sy >= 0.0 && sy < 4.0e9 ? uint64_t(sy + 0.5) : s.height;
+                    std::memcpy(out, row < s.height ? s.src.Row(int32_t(row)) + x * N : s.outside,
+                                N);
+                }
+            }
+        }
     }
 
     // Brings a negative shift up by whole frame areas.  Shifts far outside

@@ -257,6 +257,21 @@ TEST_F(LighthouseTest, PackedAndThreeByteFramesBlendTheirOwnBytes) {
     EXPECT_TRUE(test::PaddingUntouched(*out));
 }
 
+// The pixel directions are kept between frames: the centre and the frame
+// size must rebuild them.
+TEST_F(LighthouseTest, FollowsEveryChangeBetweenFrames) {
+    using test::RenderStep;
+    test::ExpectSameAsFreshInstances(
+        library, "VXELighthouse",
+        {RenderStep{{{"Angle 2", "100"}, {"Width Top", "40"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"@frame", "20"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Pos x", "30"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{{"Pos y", "80"}}, FrameFormat{41, 30, 32}},
+         RenderStep{{}, FrameFormat{40, 31, 32}},
+         RenderStep{{}, FrameFormat{40, 31, 24, 0, true, 3}},
+         RenderStep{{}, FrameFormat{40, 31, 16, 1}}});
+}
+
 TEST_F(LighthouseTest, HostileValuesStayInside) {
     for (const char* v : {"nan", "inf", "-inf", "1e300", "-1e300", "0"}) {
         for (const char* name : {"Pos y", "Width Top", "Turns", "Angle 2", "Color red"}) {

@@ -2,7 +2,10 @@
 // over the clip.  Each beam is a wedge whose width depends on where it points;
 // inside it the picture is blended towards the beam colour, fully on its axis.
 // Works in place on the input frame.
+#include <bit>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "core/frame.h"
 #include "core/sampling.h"
@@ -15,8 +18,19 @@ namespace vx {
 namespace {
 
 enum {
-    kPosX, kPosY, kWidthTop, kWidthBottom, kRed, kGreen, kBlue, kChangeColor, kTurns,
-    kAngle1, kAngle2, kAngle3, kAngle4,
+    kPosX,
+    kPosY,
+    kWidthTop,
+    kWidthBottom,
+    kRed,
+    kGreen,
+    kBlue,
+    kChangeColor,
+    kTurns,
+    kAngle1,
+    kAngle2,
+    kAngle3,
+    kAngle4,
 };
 
 constexpr ParamSpec kParamRows[] = {
@@ -52,7 +66,9 @@ double BeamStrength(const Beam& b, double c) {
     return s > 1 ? 1 : s;
 }
 
-double AtLeastOnAxis(double width) { return width >= kOnAxis ? width : kOnAxis; }
+double AtLeastOnAxis(double width) {
+    return width >= kOnAxis ? width : kOnAxis;
+}
 
 uint8_t Blend(double s, uint8_t picture, double colour) {
     return ClampToByte(s * picture + (1 - s) * colour);
@@ -91,6 +107,7 @@ struct Lighthouse : EffectBase {
 
         const YuvColor packedColour = YuvColor::FromRgb(colour.red, colour.green, colour.blue);
         const bool packed = src.IsPacked422() || bpp == 2;
+        const double* directions = Directions(W, H, cx, cy);
         for (uint32_t y = 0; y < H; ++y) {
             const uint8_t* in = src.Row(int32_t(y));
             uint8_t* out = dst.Row(int32_t(y));
@@ -98,7 +115,8 @@ struct Lighthouse : EffectBase {
             for (uint32_t x = 0; x < W; ++x) {
                 const uint8_t* i = in + x * bpp;
                 uint8_t* o = out + x * bpp;
-                const double theta = WrapAngle(DirectionFromRowAxis(x - cx, dy));
+                const double theta =
+                    directions ? *directions++ : WrapAngle(DirectionFromRowAxis(x - cx, dy));
                 double s = 1;
                 for (const Beam& b : beams) {
                     const double c = theta - b.axis;
@@ -123,18 +141,51 @@ struct Lighthouse : EffectBase {
         return kOk;
     }
 
+    // The direction of every pixel from the centre, row-major; it depends
+    // only on the frame size and the centre, so it is kept while they stay.
+    // Null when there is no memory for it.
+    struct Centre {
+        uint32_t width = 0, height = 0;
+        uint64_t cx = 0, cy = 0;  // bit patterns
+        bool operator==(const Centre&) const = default;
+    } centre;
+    std::vector<double> directions;
+
+    const double* Directions(uint32_t W, uint32_t H, double cx, double cy) {
+        const Centre wanted{W, H, std::bit_cast<uint64_t>(cx), std::bit_cast<uint64_t>(cy)};
+        if (wanted == centre && !directions.empty()) return directions.data();
+        centre = Centre{};
+        try {
+            directions.resize(size_t(W) * H);
+        } catch (const std::bad_alloc&) {
+            directions.clear();
+            return nullptr;
+        }
+        double* d = directions.data();
+        for (uint32_t y = 0; y < H; ++y) {
+            const double dy = y - cy;
+            for (uint32_t x = 0; x < W; ++x)
+                *d++ = WrapAngle(DirectionFromRowAxis(x - cx, dy));
+        }
+        centre = wanted;
+        return directions.data();
+    }
+
     // The beam colour with its hue turned by t of a full circle.
     static Rgb CycleHue(const Rgb& c, double t) {
         Hsv hsv = RgbToHsv(c.red, c.green, c.blue);
         double hue = hsv.hue + t * 360;
         if (!(hue < 1e6)) hue = hue < detail::kInfinity ? Fmod(hue, 360.0) : 0;
-        while (hue >= 360) hue -= 360;
+        while (hue >= 360)
+            hue -= 360;
         return HsvToRgb(hue, hsv.saturation, hsv.value);
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateLighthouse() { return CreateEffect<Lighthouse>(); }
+EffectInterface* CreateLighthouse() {
+    return CreateEffect<Lighthouse>();
+}
 
 }  // namespace vx

@@ -3,7 +3,7 @@
 namespace vx {
 
 namespace {
-uint32_t gState = 1;
+thread_local uint32_t gState = 1;
 }
 
 void SeedRandom(uint32_t seed) { gState = seed; }

@@ -4,8 +4,10 @@
 // state advanced as state * 214013 + 2531011, each draw answering bits 16..30
 // of the new state (0 ... 32767), seed 1 until SeedRandom is called.  Both
 // builds use this one implementation, so random shapes and noise give the
-// same pictures on Windows and Linux.  Like the runtime's generator it is one
-// process-wide state, shared without locking.
+// same pictures on Windows and Linux.  Like the multithreaded runtime's
+// generator, each thread has its own state (seed 1 on a new thread): a host
+// that renders on one thread sees one shared sequence, and a host that renders
+// frames on several threads at once cannot corrupt it.
 #pragma once
 
 #include <cstdint>

@@ -89,5 +89,23 @@ printf '\xff\xd8\xff\xe0junk' >"$WORK/cut.jpg"
 expect_error 1 "JPEG" render VXETransform "$WORK/cut.jpg" "$WORK/x.png"
 expect_error 1 "cannot write" render VXETransform "$SAMPLE" "$WORK/no/such/dir/x.png"
 
+# Videos: every frame through the effect, on one worker and on three, which
+# must agree (ZoomAndMove moves with the clip's time); then the errors.
+MAKE_VIDEO="$(dirname "$0")/../scripts/make-test-video.py"
+python3 "$MAKE_VIDEO" "$WORK/clip.avi" 48 32 7 || fail "could not write the test clip"
+for jobs in 1 3; do
+    "$VEXFX" video VXEZoomAndMove "$WORK/clip.avi" "$WORK/out$jobs.avi" --jobs $jobs \
+        --set "Zoom (end)=2.5" --set "Left margin (end)=30" 2>"$WORK/err" || fail "video render on $jobs workers failed"
+    grep -q "7 frames rendered with $jobs workers" "$WORK/err" || fail "video said: $(cat "$WORK/err")"
+done
+cmp -s "$WORK/out1.avi" "$WORK/out3.avi" || fail "one and three workers rendered different videos"
+"$VEXFX" video VXETransform "$WORK/clip.avi" "$WORK/out.mkv" --bpp 24 2>/dev/null ||
+    fail "24 bpp video render failed"
+[ -s "$WORK/out.mkv" ] || fail "24 bpp video render wrote nothing"
+expect_error 2 "--jobs" video VXETransform "$WORK/clip.avi" "$WORK/x.avi" --jobs 0
+expect_error 1 "cannot open" video VXETransform "$WORK/missing.avi" "$WORK/x.avi"
+expect_error 1 "does not fit" video VXETransform "$WORK/clip.avi" "$WORK/x.avi" --set "1. amount=nan"
+expect_error 1 "no container" video VXETransform "$WORK/clip.avi" "$WORK/x.nosuchformat"
+
 [ "$failures" -eq 0 ] && echo "vexfx: all checks passed"
 exit $((failures > 0))

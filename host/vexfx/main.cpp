@@ -1,15 +1,19 @@
 // vexfx: lists the effects of the pack, shows their parameters and renders
-// one picture through an effect, using the stand-in host.
+// one picture or a whole video through an effect, using the stand-in host.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/library.h"
+#include "host/batch_render.h"
 #include "host/standin_host.h"
 #include "host/vexfx/picture_io.h"
+#include "host/vexfx/video_io.h"
 
 namespace vx::vexfx {
 namespace {
@@ -22,7 +26,9 @@ constexpr const char* kUsage =
     "       vexfx params EFFECT\n"
     "       vexfx render EFFECT IN.png|IN.jpg OUT.png [--set \"NAME=VALUE\"]... [--bpp 24|32]"
     " [--progress P]\n"
-    "                     [--frames EARLIER.png...]   (the clip before IN, oldest first)\n";
+    "                     [--frames EARLIER.png...]   (the clip before IN, oldest first)\n"
+    "       vexfx video EFFECT IN.video OUT.video [--set \"NAME=VALUE\"]... [--bpp 24|32]"
+    " [--jobs N]\n";
 
 // A failure with the exit status it ends the program with.
 struct Failure {
@@ -182,6 +188,7 @@ struct RenderOptions {
     std::vector<std::string> earlierFrames;  // the clip before the input, oldest first
     int32_t bitsPerPixel = 32;
     double progress = 0;
+    int jobs = 0;  // video: worker threads, 0 for one per core
 };
 
 RenderOptions ParseRenderOptions(int argc, char** argv) {
@@ -211,6 +218,13 @@ RenderOptions ParseRenderOptions(int argc, char** argv) {
                 o.earlierFrames.push_back(argv[++i]);
             if (o.earlierFrames.size() == before)
                 throw Failure{kUsageError, "--frames needs at least one picture"};
+        } else if (arg == "--jobs") {
+            const std::string v = value();
+            char* end = nullptr;
+            const long jobs = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end || jobs < 1 || jobs > 256)
+                throw Failure{kUsageError, "--jobs must be a number from 1 to 256"};
+            o.jobs = int(jobs);
         } else if (arg.starts_with("--")) {
             throw Failure{kUsageError, "unknown option " + arg};
         } else {
@@ -295,11 +309,56 @@ int Render(int argc, char** argv) {
     return 0;
 }
 
+// Renders every frame of a video: frames are decoded and encoded in order on
+// this thread and rendered in batches by one effect object per worker.
+int RenderVideo(int argc, char** argv) {
+    const RenderOptions o = ParseRenderOptions(argc, argv);
+    std::vector<host::BatchRenderer::Setting> settings;
+    {
+        LoadedEffect checked(o.effect);  // refuses unknown names and values before decoding
+        for (const std::string& a : o.assignments) {
+            SetParameter(*checked.instance, a);
+            const size_t eq = a.find('=');
+            settings.emplace_back(a.substr(0, eq), a.substr(eq + 1));
+        }
+    }
+    try {
+        VideoDecoder decoder;
+        decoder.Open(o.input);
+        const VideoInfo& info = decoder.Info();
+        const int jobs = o.jobs ? o.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+        const host::ClipTiming clip{info.frameCount > 0 ? info.frameCount : 1, info.rateNumerator,
+                                    info.rateDenominator};
+        host::BatchRenderer renderer(o.effect, settings, jobs, clip);
+        VideoEncoder encoder;
+        encoder.Open(o.output, info);
+
+        const size_t batchSize = size_t(jobs) * 4;
+        int64_t done = 0;
+        for (bool more = true; more;) {
+            std::vector<host::Frame> batch;
+            host::Frame frame(host::FrameFormat{1, 1, o.bitsPerPixel});
+            while (batch.size() < batchSize && (more = decoder.Next(o.bitsPerPixel, &frame)))
+                batch.push_back(frame);
+            renderer.Render(done, batch);
+            for (const host::Frame& rendered : batch) encoder.Write(rendered);
+            done += int64_t(batch.size());
+        }
+        encoder.Finish();
+        std::fprintf(stderr, "vexfx: %lld frames rendered with %d workers\n", (long long)done,
+                     renderer.workers());
+    } catch (const std::runtime_error& e) {
+        throw Failure{kFailure, e.what()};
+    }
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "list" && argc == 2) return List();
     if (command == "params" && argc == 3) return Params(argv[2]);
     if (command == "render") return Render(argc, argv);
+    if (command == "video") return RenderVideo(argc, argv);
     if (command == "list" || command == "params")
         throw Failure{kUsageError, "wrong number of arguments for " + command};
     throw Failure{kUsageError, command.empty() ? "no command given" : "unknown command " + command};

@@ -2,6 +2,12 @@
 // the same run: our Process alone, one thread, against the peer filter graph
 // fed its own native pixel format, plus a frame copy as the floor.
 //
+// The table also gives the peak heap of each effect object (the object, its
+// caches and what it allocates while rendering, with the host's few bytes of
+// bookkeeping but without the frames), and, at the end, the speed of the
+// command-line host's frame-parallel rendering on one worker and on every
+// core.
+//
 //   build/native/bench/vex_perf_table [--quick] [--only IDENTIFIER]
 #define __STDC_CONSTANT_MACROS
 extern "C" {
@@ -20,9 +26,12 @@ extern "C" {
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "bench/heap_meter.h"
 #include "core/library.h"
+#include "host/batch_render.h"
 #include "host/standin_host.h"
 
 namespace {
@@ -203,10 +212,16 @@ const vx::EffectEntry* FindEffect(const char* identifier) {
     return nullptr;
 }
 
-// Median ms of our Process, or a negative value when the effect is not built.
-double OursMs(const Row& row, int w, int h, int bpp, double budget) {
+struct OursResult {
+    double ms = -1;       // median ms of Process; negative when the effect is not built
+    double heapKiB = 0;  // peak heap of the object over creation and two frames
+};
+
+OursResult Ours(const Row& row, int w, int h, int bpp, double budget) {
     const vx::EffectEntry* e = FindEffect(row.identifier);
-    if (!e || !e->create) return -1;
+    if (!e || !e->create) return {};
+    const size_t heapBefore = vx::bench::HeapLive();
+    vx::bench::HeapResetPeak();
     EffectInstance inst(e->create());
     inst.DefineParameters();
     std::string error;
@@ -217,6 +232,7 @@ double OursMs(const Row& row, int w, int h, int bpp, double budget) {
     // Effects that take other frames of the clip get a clip of twelve frames
     // (the trail reaches ten back at most), rendered at its last frame.
     const int frames = inst.AttachClip() == vx::kOk ? 12 : 2;
+    const size_t framesBefore = vx::bench::HeapLive();
     std::vector<Frame> inputs;
     inputs.reserve(size_t(frames));
     for (int i = 0; i < frames; ++i) {
@@ -226,9 +242,50 @@ double OursMs(const Row& row, int w, int h, int bpp, double budget) {
         inst.clip().frames.insert(inst.clip().frames.begin(), &inputs[i]);  // inputs[0] last
     }
     inst.clip().current = frames - 1;
+    // The frames are the host's, not the object's.
+    const size_t framesBytes = vx::bench::HeapLive() - framesBefore;
     Frame* out = nullptr;
-    if (inst.Render({&inputs[0], &inputs[1]}, &out) != vx::kOk) return -1;
-    return MedianMs([&] { inst.ProcessAgain(); }, budget);
+    if (inst.Render({&inputs[0], &inputs[1]}, &out) != vx::kOk) return {};
+    inst.ProcessAgain();
+    size_t heap = vx::bench::HeapPeak() - heapBefore - framesBytes;
+    if (out != &inputs[0] && out != &inputs[1]) heap -= std::min(heap, out->Storage().size());
+    OursResult result;
+    result.heapKiB = double(heap) / 1024;
+    result.ms = MedianMs([&] { inst.ProcessAgain(); }, budget);
+    return result;
+}
+
+// Frames per second of the command-line host's batch rendering of a 1080p
+// clip, one effect object per worker.
+double BatchFramesPerSecond(const Row& row, int workers) {
+    std::vector<vx::host::BatchRenderer::Setting> settings;
+    for (const auto& [name, value] : row.settings) settings.emplace_back(name, value);
+    vx::host::BatchRenderer renderer(row.identifier, settings, workers, {64, 25, 1});
+    Frame picture(FrameFormat{1920, 1080, 32});
+    for (int y = 0; y < 1080; ++y)
+        for (int x = 0; x < 1920 * 4; ++x) picture.Row(y)[x] = uint8_t(x * 7 + y * 13);
+    double best = 0;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Frame> frames(16, picture);
+        const auto t0 = Clock::now();
+        renderer.Render(round * 16, frames);
+        const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        best = std::max(best, 16 / s);
+    }
+    return best;
+}
+
+void PrintBatchSpeedUp() {
+    const Row& row = *std::find_if(kRows.begin(), kRows.end(), [](const Row& r) {
+        return std::strcmp(r.identifier, "VXETransform") == 0 && std::strcmp(r.label, "bilinear") == 0;
+    });
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const double one = BatchFramesPerSecond(row, 1);
+    const double all = BatchFramesPerSecond(row, cores);
+    std::printf("\nframe-parallel rendering (vexfx video), %s %s at 1920x1080:\n", row.identifier,
+                row.label);
+    std::printf("  1 worker: %.1f frames/s; %d workers: %.1f frames/s; speed-up %.2f\n", one, cores,
+                all, all / one);
 }
 
 double CopyMs(int w, int h, double budget) {
@@ -247,32 +304,35 @@ int main(int argc, char** argv) {
     }
     av_log_set_level(AV_LOG_ERROR);
     const std::pair<int, int> sizes[] = {{720, 480}, {1920, 1080}};
-    std::printf("%-18s %-16s %-9s %9s %9s %9s %7s\n", "effect", "parameters", "size", "ours",
-                "ours-24", "peer", "ratio");
+    std::printf("%-18s %-16s %-9s %9s %9s %9s %7s %9s\n", "effect", "parameters", "size", "ours",
+                "ours-24", "peer", "ratio", "heap KiB");
     for (auto [w, h] : sizes)
         std::printf("%-18s %-16s %4dx%-4d %9.3f %9s %9s %7s\n", "(frame copy)", "memcpy", w, h,
                     CopyMs(w, h, budget), "", "", "");
     for (const Row& row : kRows) {
         if (!only.empty() && only != row.identifier) continue;
         for (auto [w, h] : sizes) {
-            const double ours = OursMs(row, w, h, 32, budget);
+            const OursResult result = Ours(row, w, h, 32, budget);
+            const double ours = result.ms;
             char size[16];
             std::snprintf(size, sizeof size, "%dx%d", w, h);
             if (ours < 0) {
                 std::printf("%-18s %-16s %-9s %9s\n", row.identifier, row.label, size, "not built");
                 continue;
             }
-            const double ours24 = OursMs(row, w, h, 24, budget);
+            const double ours24 = Ours(row, w, h, 24, budget).ms;
             std::string error;
             const double peer = PeerMs(row.peer, w, h, budget, &error);
             if (peer < 0)
-                std::printf("%-18s %-16s %-9s %9.3f %9.3f %9s  (peer: %s)\n", row.identifier,
-                            row.label, size, ours, ours24, "n/a", error.c_str());
+                std::printf("%-18s %-16s %-9s %9.3f %9.3f %9s %7s %9.1f  (peer: %s)\n",
+                            row.identifier, row.label, size, ours, ours24, "n/a", "", result.heapKiB,
+                            error.c_str());
             else
-                std::printf("%-18s %-16s %-9s %9.3f %9.3f %9.3f %7.2f\n", row.identifier, row.label,
-                            size, ours, ours24, peer, ours / peer);
+                std::printf("%-18s %-16s %-9s %9.3f %9.3f %9.3f %7.2f %9.1f\n", row.identifier,
+                            row.label, size, ours, ours24, peer, ours / peer, result.heapKiB);
         }
         std::fflush(stdout);
     }
+    if (only.empty()) PrintBatchSpeedUp();
     return 0;
 }

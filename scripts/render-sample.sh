@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the native targets and renders the bundled sample picture through the
-# command-line host: out/sample-transform.png and out/sample-coloradjust.png.
+# command-line host: out/sample-transform.png and out/sample-coloradjust.png,
+# and a generated clip through ZoomAndMove: out/sample-zoom.mp4.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,4 +14,7 @@ vexfx=build/native/host/vexfx/vexfx
   --set "1. effect=rotate" --set "1. amount=25" --set "2. effect=zoom" --set "2. amount=-20"
 "$vexfx" render VXEColorAdjust pack/samples/sample.png out/sample-coloradjust.png \
   --set "Contrast=140" --set "Color intensity=160" --set "Gamma blue=1.6"
-echo "written: out/sample-transform.png out/sample-coloradjust.png"
+python3 scripts/make-test-video.py out/sample-clip.avi 320 240 50
+"$vexfx" video VXEZoomAndMove out/sample-clip.avi out/sample-zoom.mp4 \
+  --set "Zoom (end)=2.5" --set "Left margin (end)=30" --set "Top margin (end)=20"
+echo "written: out/sample-transform.png out/sample-coloradjust.png out/sample-zoom.mp4"

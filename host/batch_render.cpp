@@ -1,5 +1,6 @@
 #include "host/batch_render.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -56,12 +57,47 @@ BatchRenderer::BatchRenderer(const std::string& identifier, const std::vector<Se
         context.duration = {clip.frameCount * clip.unitsPerFrame, clip.unitsPerSecond,
                             clip.unitsPerFrame};
         workers_.push_back(std::move(worker));
+        // Frames of one clip rendered at once cannot see each other's
+        // inputs in order, so an effect that reads the clip gets one worker.
+        if (w == 0 && instance.AttachClip() == kOk) {
+            readsClip_ = true;
+            break;
+        }
     }
 }
 
 BatchRenderer::~BatchRenderer() = default;
 
+// Keeps the inputs the effect may reach back to: up to 240 frames (ten
+// ghosts 24 frames apart), fewer for large frames so they stay within 1 GiB.
+void BatchRenderer::RenderWithHistory(int64_t first, std::vector<Frame>& frames) {
+    EffectInstance& instance = *workers_[0]->instance;
+    Clip& clip = instance.clip();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const size_t frameBytes = frames[i].Storage().size() + 1;
+        const size_t keep = std::clamp<size_t>((size_t(1) << 30) / frameBytes, 1, 240);
+        while (history_.size() > keep)
+            history_.pop_front();
+        history_.push_back(frames[i]);
+        history_.back().refCount = 1;
+        clip.frames.clear();
+        for (Frame& f : history_)
+            clip.frames.push_back(&f);
+        clip.current = int32_t(clip.frames.size() - 1);
+
+        instance.context().SetFrame(first + int64_t(i));
+        Frame* output = nullptr;
+        const Status st = instance.Render({&frames[i]}, &output);
+        if (st != kOk || !output)
+            throw std::runtime_error("the effect failed on frame " +
+                                     std::to_string(first + int64_t(i)) + " (status " +
+                                     std::to_string(st) + ")");
+        TakeOutput(*output, &frames[i]);
+    }
+}
+
 void BatchRenderer::Render(int64_t first, std::vector<Frame>& frames) {
+    if (readsClip_) return RenderWithHistory(first, frames);
     std::atomic<size_t> next{0};
     std::mutex failureLock;
     std::string failure;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,8 @@ class BatchRenderer {
     using Setting = std::pair<std::string, std::string>;  // parameter name, value text
 
     // Creates one effect object per worker and gives each the settings.
+    // An effect that reads other frames of the clip (a trail of earlier
+    // frames) renders on one worker, which keeps the clip's recent frames.
     // Throws std::runtime_error for an unknown effect or a setting that does
     // not apply.
     BatchRenderer(const std::string& identifier, const std::vector<Setting>& settings, int workers,
@@ -45,7 +48,11 @@ class BatchRenderer {
 
   private:
     struct Worker;
+    void RenderWithHistory(int64_t first, std::vector<Frame>& frames);
+
     std::vector<std::unique_ptr<Worker>> workers_;
+    bool readsClip_ = false;
+    std::deque<Frame> history_;  // the latest input frames, oldest first
 };
 
 }  // namespace vx::host

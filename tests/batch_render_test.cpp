@@ -71,6 +71,31 @@ TEST(BatchRender, WorkersRenderWhatOneObjectRendersInOrder) {
     }
 }
 
+// Ghost reaches back into the clip: one worker renders it, across batches.
+TEST(BatchRender, EffectsReadingTheClipSeeEarlierFramesAcrossBatches) {
+    const std::vector<Frame> clip = Clip(32);
+    std::vector<uint64_t> inputs;
+    for (const Frame& f : clip)
+        inputs.push_back(test::PictureHash(f));
+    BatchRenderer ghost("VXEGhost",
+                        {{"No. of Ghosts", "1"}, {"Space", "3"}, {"Visibility of ghosts", "100"}},
+                        4, kClip);
+    EXPECT_EQ(ghost.workers(), 1);
+    std::vector<Frame> firstHalf(clip.begin(), clip.begin() + 5),
+        secondHalf(clip.begin() + 5, clip.end());
+    ghost.Render(0, firstHalf);
+    ghost.Render(5, secondHalf);
+    std::vector<uint64_t> rendered;
+    for (const Frame& f : firstHalf)
+        rendered.push_back(test::PictureHash(f));
+    for (const Frame& f : secondHalf)
+        rendered.push_back(test::PictureHash(f));
+    // At full visibility one ghost three frames back replaces the picture;
+    // the first three frames have no frame that far back.
+    for (size_t i = 0; i < rendered.size(); ++i)
+        EXPECT_EQ(rendered[i], inputs[i < 3 ? i : i - 3]) << i;
+}
+
 TEST(BatchRender, RefusesUnknownEffectsAndSettings) {
     EXPECT_THROW(BatchRenderer("VXENoSuchEffect", {}, 2, kClip), std::runtime_error);
     EXPECT_THROW(BatchRenderer("VXETransform", {{"spin", "3"}}, 2, kClip), std::runtime_error);

@@ -31,7 +31,7 @@ constexpr EffectEntry kEffects[] = {
     {"VXEColorChange2", u"Color change 2 (0.3)",
      GuidFromString("{70CB7458-A663-4562-915D-965A79B9C57E}"), 12, nullptr},
     {"VXEColorCorrect", u"Color correct (0.1b)",
-     GuidFromString("{8DBF51A9-B93B-43A7-AB9D-1EB82458284C}"), 12, nullptr},
+     GuidFromString("{8DBF51A9-B93B-43A7-AB9D-1EB82458284C}"), 12, CreateColorCorrect},
     {"VXEColorGlow", u"Color Glow (0.3)", GuidFromString("{A72A1A00-B837-4C6E-8F99-7B12695AA22D}"),
      12, nullptr},
     {"VXECut", u"Cut (0.2)", GuidFromString("{2B92DEA0-C68F-433D-A7FD-46B0DECBE0D8}"), 12, CreateCut},

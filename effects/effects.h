@@ -7,6 +7,7 @@ namespace vx {
 
 EffectInterface* CreateColorAdjust();
 EffectInterface* CreateColorChange();
+EffectInterface* CreateColorCorrect();
 EffectInterface* CreateEraser();
 EffectInterface* CreateTransform();
 EffectInterface* CreateTransparency();

@@ -110,6 +110,7 @@ TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
         {"VXEColorAdjust", 9},
         {"VXETransform", 18},
         {"VXEColorChange", 10},
+        {"VXEColorCorrect", 9},
         {"VXETransparency", 4},
         {"VXEFilter", 2},
         {"VXEZoom", 3},

@@ -67,6 +67,8 @@ const std::vector<Row> kRows = {
     {"VXEColorChange", "defaults", {}, {"[in0]colorhold=color=red:similarity=0.3[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorChange2", "defaults", {}, {"[in0]hsvhold=hue=0:sat=0.7:val=0.5:similarity=0.3[out]", AV_PIX_FMT_GBRP, {}}},
     {"VXEColorCorrect", "defaults", {}, {"[in0]lutrgb=r='clip(pow((val-16)/200,0.8)*255,0,255)':g=negval:b=val[out]", AV_PIX_FMT_BGRA, {}}},
+    {"VXEColorCorrect", "levels+gamma", {{"Minimum red", "16"}, {"Maximum red", "200"}, {"Gamma red", "0.8"}, {"Minimum green", "30"}, {"Gamma blue", "2.2"}},
+     {"[in0]lutrgb=r='clip(pow((val-16)/200,0.8)*255,0,255)':g=negval:b=val[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorGlow", "defaults", {}, {"[in0]avgblur=sizeX=5:planes=1[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXECut", "defaults", {}, {"[in0]split[a][b];[a]crop=iw/2:ih/2,lutrgb=r=val*0.8[c];[b]drawbox=x=10:y=10:w=iw/2:h=ih/2:color=black[d];[d][c]overlay=20:20[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEDeInterlace", "defaults", {}, {"[in0]yadif=mode=send_frame[out]", AV_PIX_FMT_YUV420P, {}}},

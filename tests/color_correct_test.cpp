@@ -70,7 +70,9 @@ TEST_F(ColorCorrectTest, DefaultsRaiseEveryValueByOneAndLeaveTheFourthByte) {
             ASSERT_EQ(p[0], want) << x;
             ASSERT_EQ(p[1], want) << x;
             ASSERT_EQ(p[2], want) << x;
-            if (bpp == 32) ASSERT_EQ(p[3], 0xCD) << "the host's fill stays";
+            if (bpp == 32) {
+                ASSERT_EQ(p[3], 0xCD) << "the host's fill stays";
+            }
         }
         EXPECT_EQ(test::Px(in, 7, 0), std::vector<uint8_t>(bpp / 8, 7)) << "source untouched";
     }
@@ -175,9 +177,10 @@ TEST(ColorCorrectDialogRules, TypedLimitsFollowEachEditsRule) {
         std::copy(start, start + 6, limits);
         int32_t shown = -7;
         const bool replaced = TypeLimit(limits, c.index, c.text, &shown);
-        // The snap case starts from a maximum already above the minimum.
         EXPECT_EQ(replaced, c.replaced);
-        if (c.replaced) EXPECT_EQ(shown, c.shown);
+        if (c.replaced) {
+            EXPECT_EQ(shown, c.shown);
+        }
         EXPECT_EQ(std::vector<int32_t>(limits, limits + 6),
                   std::vector<int32_t>(c.want, c.want + 6));
     }

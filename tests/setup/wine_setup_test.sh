@@ -4,9 +4,10 @@
 # three types, shortcut, program, the uninstall log key by key, the uninstall
 # entry), the uninstaller removing all of it, the wizard walked page by page
 # under Xvfb, and the assembled pack installing and uninstalling cleanly.
-# Usage: wine_setup_test.sh SETUP.EXE UNINSTALL.EXE WIZARD_DRIVER.EXE PACK_DIR WINE_RUN
+# The photographs of the wizard's pages are kept in SHOTS_DIR.
+# Usage: wine_setup_test.sh SETUP.EXE UNINSTALL.EXE WIZARD_DRIVER.EXE PACK_DIR WINE_RUN SHOTS_DIR
 set -u
-SETUP=$1 UNINSTALL=$2 DRIVER=$3 PACK=$4 WINE_RUN=$5
+SETUP=$1 UNINSTALL=$2 DRIVER=$3 PACK=$4 WINE_RUN=$5 SHOTS=$6
 WORK=$(mktemp -d /tmp/vx-setup-wine.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 failures=0
@@ -119,8 +120,13 @@ grep -Eq 'Number|DisplayName' "$WORK/reg" && fail "registry values left: $(cat "
 
 # ---------------------------------------------------------------- the wizard
 wdest=$WORK/wizard-dest
+rm -rf "$SHOTS" && mkdir -p "$SHOTS"
 VEX_WINE_X=1 wine_run "$DRIVER" "$(win "$inst/setup.exe")" "$(win "$wdest")" "Wine Setup Test" \
-  >"$WORK/out" 2>&1 || fail "wizard walk: $(cat "$WORK/out")"
+  "$(win "$SHOTS")" >"$WORK/out" 2>&1 || fail "wizard walk: $(cat "$WORK/out")"
+for page in 1-language 2-welcome 3-licence 4-destination 6-finish; do
+  [ -s "$SHOTS/$page.bmp" ] || fail "no photograph of the $page page"
+done
+echo "wizard photographs: $SHOTS"
 [ -f "$wdest/sub/a.txt" ] && [ -f "$wdest/Uninstall.ini" ] || fail "the wizard did not install"
 [ -f "$wdest/Uninstall.exe" ] && wine_run "$wdest/Uninstall.exe" /SILENT >/dev/null 2>&1
 

@@ -1,13 +1,16 @@
 // Drives the setup wizard from outside, as a user with the keyboard would:
 // Cancel in the language window ends the program; then language, welcome,
 // licence, destination, progress and finish, and the close on the finish page.
+// Each window and page is photographed into SHOTS-FOLDER as a BMP.
 //
-//   wizard_driver SETUP.EXE DESTINATION WINDOW-CAPTION
+//   wizard_driver SETUP.EXE DESTINATION WINDOW-CAPTION SHOTS-FOLDER
 // Exit status 0 when every step answered as expected.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+#include "tests/window_photo.h"
 
 namespace {
 
@@ -54,10 +57,24 @@ HWND FindChild(HWND parent, const char* cls) {
     return FindWindowExA(parent, nullptr, cls, nullptr);
 }
 
+std::string shots;
+
+// Lets the window paint, then keeps a photograph of it named after the page.
+void Photograph(HWND window, const char* page) {
+    DWORD_PTR result;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);  // idle again
+    Sleep(300);
+    const vx::test::WindowPhoto photo =
+        vx::test::PhotographWindow(window, shots + "\\" + page + ".bmp");
+    if (photo.width <= 0) Fail((std::string("no photograph of ") + page).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) return 2;
+    if (argc != 5) return 2;
+    shots = argv[4];
+    CreateDirectoryA(shots.c_str(), nullptr);
     enum { kLanguageOk = 101, kLanguageCancel = 102, kNext = 201, kCancel = 202 };
 
     HANDLE first = Start(argv[1]);
@@ -71,17 +88,28 @@ int main(int argc, char** argv) {
     language = WaitForWindow("VexSetupLanguage", true);
     if (!language) return Fail("no language window the second time"), 1;
     if (Text(language) != "Language") Fail("language window caption");
+    Photograph(language, "1-language");
     HWND list = FindChild(language, "ComboBox");
     SendMessageA(list, CB_SETCURSEL, 0, 0);
     Click(language, kLanguageOk);
     HWND main = WaitForWindow("VexSetupMain", true);
     if (!main) return Fail("no main window"), 1;
     if (Text(main) != argv[3]) Fail("main window caption");
+    Photograph(main, "2-welcome");
     Click(main, kNext);  // to the licence
+    Photograph(main, "3-licence");
     Click(main, kNext);  // to the destination
     HWND field = FindChild(main, "Edit");
     SendMessageA(field, WM_SETTEXT, 0, LPARAM(argv[2]));
-    Click(main, kNext);  // installs, then the finish page
+    Photograph(main, "4-destination");
+    // Installs, then the finish page.  Cancel is disabled while the files
+    // are copied: that is the progress page, if it lasts long enough to see.
+    PostMessageA(main, WM_COMMAND, WPARAM(kNext), 0);
+    HWND cancel = GetDlgItem(main, kCancel);
+    for (int i = 0; i < 200 && IsWindowEnabled(cancel); ++i) Sleep(5);
+    if (!IsWindowEnabled(cancel)) vx::test::PhotographWindow(main, shots + "\\5-progress.bmp");
+    for (int i = 0; i < 600 && !IsWindowEnabled(cancel); ++i) Sleep(100);
+    Photograph(main, "6-finish");
     if (!IsWindowEnabled(GetDlgItem(main, kCancel))) Fail("Cancel not enabled on the finish page");
     Click(main, kCancel);  // finished: closes without asking
     if (!Ended(setup)) Fail("the finish page did not close");

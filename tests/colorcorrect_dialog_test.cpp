@@ -19,6 +19,7 @@
 
 #include "host/standin_host.h"
 #include "tests/test_frames.h"
+#include "tests/window_photo.h"
 
 namespace {
 
@@ -162,63 +163,6 @@ void CheckTemplate(HWND dialog) {
           "green gamma takes any text");
 }
 
-// The dialog as it shows on the screen, as a 24-bit BMP; also answers how
-// many pixels inside control `id` have the colour `rgb`.
-struct Screenshot {
-    int width = 0, height = 0;
-    std::vector<uint8_t> bgr;  // bottom row first, rows padded to 4 bytes
-    RECT window{};
-
-    int Count(HWND dialog, int id, COLORREF rgb) const {
-        RECT r;
-        GetWindowRect(GetDlgItem(dialog, id), &r);
-        int n = 0;
-        const int stride = (width * 3 + 3) & ~3;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
-                const int px = x - window.left, py = y - window.top;
-                if (px < 0 || py < 0 || px >= width || py >= height) continue;
-                const uint8_t* p = &bgr[size_t(height - 1 - py) * stride + px * 3];
-                n += RGB(p[2], p[1], p[0]) == rgb;
-            }
-        return n;
-    }
-};
-
-Screenshot Photograph(HWND dialog, const std::string& path) {
-    Screenshot shot;
-    GetWindowRect(dialog, &shot.window);
-    shot.width = shot.window.right - shot.window.left;
-    shot.height = shot.window.bottom - shot.window.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, shot.height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, shot.window.left, shot.window.top,
-           SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFOHEADER info = {sizeof info, shot.width, shot.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = (shot.width * 3 + 3) & ~3;
-    shot.bgr.resize(size_t(stride) * shot.height);
-    GetDIBits(memory, bitmap, 0, shot.height, shot.bgr.data(), reinterpret_cast<BITMAPINFO*>(&info),
-              DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER file = {0x4D42, DWORD(sizeof file + sizeof info + shot.bgr.size()), 0, 0,
-                             sizeof file + sizeof info};
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&file, sizeof file, 1, f);
-        std::fwrite(&info, sizeof info, 1, f);
-        std::fwrite(shot.bgr.data(), 1, shot.bgr.size(), f);
-        std::fclose(f);
-    } else {
-        Check(false, "cannot write " + path);
-    }
-    return shot;
-}
-
 // Opens the dialog through settings interface `form` while `drive` works it
 // from another thread; answers what EditSettings answered.
 int32_t RunDialog(EffectInstance& fx, char form, const std::function<void(HWND)>& drive) {
@@ -283,7 +227,8 @@ int main(int argc, char** argv) {
         Check(Text(d, 1022) == "254", "arrow key steps the blue maximum: " + Text(d, 1022));
         RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         Sleep(500);
-        const Screenshot shot = Photograph(d, output + "\\colorcorrect_dialog.bmp");
+        const vx::test::WindowPhoto shot =
+            vx::test::PhotographWindow(d, output + "\\colorcorrect_dialog.bmp");
         Check(shot.Count(d, 1001, RGB(255, 0, 0)) > 20, "red histogram drawn");
         Check(shot.Count(d, 1008, RGB(0, 255, 0)) > 20, "green histogram drawn");
         Check(shot.Count(d, 1009, RGB(0, 0, 255)) > 20, "blue histogram drawn");

@@ -25,7 +25,8 @@ double Abs(double v) {
 // Bytes 0..3 of a four-byte pixel and its right neighbour in two rows,
 // weighted as the bilinear sampler weighs them (top left, top right,
 // bottom left, bottom right, summed in that order) and stored with
-// ClampToByte: the value + 0.5 held to 0..255 and truncated.
+// ClampToByte.  The weights are never negative, so neither is the sum: the
+// store is the sum + 0.5 held at 255 and truncated.
 void BlendFourBytes(const uint8_t* top, const uint8_t* bottom, const double w[4], uint8_t* out) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i t16 =
@@ -36,18 +37,19 @@ void BlendFourBytes(const uint8_t* top, const uint8_t* bottom, const double w[4]
     const __m128i bl = _mm_unpacklo_epi16(b16, zero), br = _mm_unpackhi_epi16(b16, zero);
     const __m128d wtl = _mm_set1_pd(w[0]), wtr = _mm_set1_pd(w[1]);
     const __m128d wbl = _mm_set1_pd(w[2]), wbr = _mm_set1_pd(w[3]);
-    const __m128d half = _mm_set1_pd(0.5), top255 = _mm_set1_pd(255.0), none = _mm_setzero_pd();
-    __m128i bytes[2];
-    for (int k = 0; k < 2; ++k) {
-        const int sh = k ? 0xEE : 0x44;
-        __m128d v = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(tl, sh)), wtl);
-        v = _mm_add_pd(v, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(tr, sh)), wtr));
-        v = _mm_add_pd(v, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(bl, sh)), wbl));
-        v = _mm_add_pd(v, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(br, sh)), wbr));
-        v = _mm_min_pd(_mm_max_pd(_mm_add_pd(v, half), none), top255);
-        bytes[k] = _mm_cvttpd_epi32(v);
-    }
-    __m128i all = _mm_unpacklo_epi64(bytes[0], bytes[1]);
+    const __m128d half = _mm_set1_pd(0.5), top255 = _mm_set1_pd(255.0);
+    // Bytes 0 and 1 from the low halves, bytes 2 and 3 from the high ones.
+    __m128d lo = _mm_mul_pd(_mm_cvtepi32_pd(tl), wtl);
+    lo = _mm_add_pd(lo, _mm_mul_pd(_mm_cvtepi32_pd(tr), wtr));
+    lo = _mm_add_pd(lo, _mm_mul_pd(_mm_cvtepi32_pd(bl), wbl));
+    lo = _mm_add_pd(lo, _mm_mul_pd(_mm_cvtepi32_pd(br), wbr));
+    __m128d hi = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(tl, 0xEE)), wtl);
+    hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(tr, 0xEE)), wtr));
+    hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(bl, 0xEE)), wbl));
+    hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(br, 0xEE)), wbr));
+    lo = _mm_min_pd(_mm_add_pd(lo, half), top255);
+    hi = _mm_min_pd(_mm_add_pd(hi, half), top255);
+    __m128i all = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
     all = _mm_packs_epi32(all, all);
     all = _mm_packus_epi16(all, all);
     const uint32_t packed = uint32_t(_mm_cvtsi128_si32(all));
@@ -83,9 +85,15 @@ inline double Spline36KernelInline(double x) {
     return 1.0 / 11.0 * y * y * y - 45.0 / 209.0 * y * y + 26.0 / 209.0 * y;
 }
 
-double CubicKernel(double x) { return CubicKernelInline(x); }
-double Spline16Kernel(double x) { return Spline16KernelInline(x); }
-double Spline36Kernel(double x) { return Spline36KernelInline(x); }
+double CubicKernel(double x) {
+    return CubicKernelInline(x);
+}
+double Spline16Kernel(double x) {
+    return Spline16KernelInline(x);
+}
+double Spline36Kernel(double x) {
+    return Spline36KernelInline(x);
+}
 
 Sampler::Sampler(const EffectBase& effect, const FrameView& source, const FrameView& destination)
     : src(source),
@@ -195,6 +203,38 @@ void Sampler::SampleBilinear(uint32_t x, uint32_t y, bool fieldAware, double fx,
             a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft + b[i + n] * wBottomRight;
         out[i] = ClampToByte(v);
     }
+}
+
+void Sampler::SampleBilinearRow(uint32_t y, bool fieldAware, const double* xs, size_t xStride,
+                                const double* ys, size_t yStride) const {
+#if defined(__SSE2__)
+    if (y < height && bytesPerPixel == 4 && !FieldsApart(fieldAware)) {
+        const int32_t w = int32_t(width), h = int32_t(height);
+        const uint8_t* origin = src.Row(0);
+        const ptrdiff_t step = h > 1 ? src.Row(1) - origin : 0;
+        uint8_t* out = Dst(0, y);
+        for (uint32_t x = 0; x < width; ++x, out += 4) {
+            const double fx = xs[x * xStride], fy = ys[x * yStride];
+            if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= double(width) || fy >= double(height)) {
+                std::memcpy(out, outside, 4);
+                continue;
+            }
+            const int32_t ix = int32_t(fx), iy = int32_t(fy);
+            const uint8_t* a = origin + iy * step + ptrdiff_t(ix) * 4;
+            if (iy >= h - 1 || ix >= w - 2) {
+                std::memcpy(out, a, 4);  // the nearest pixel (ix, iy), as SampleBilinear
+                continue;
+            }
+            const double dx = fx - ix, dy = fy - iy;
+            const double weights[4] = {(1.0 - dx) * (1.0 - dy), dx * (1.0 - dy), dy * (1.0 - dx),
+                                       dx * dy};
+            BlendFourBytes(a, a + step, weights, out);
+        }
+        return;
+    }
+#endif
+    for (uint32_t x = 0; x < width; ++x)
+        SampleBilinear(x, y, fieldAware, xs[x * xStride], ys[x * yStride]);
 }
 
 namespace {

@@ -43,8 +43,12 @@ struct Sampler {
     void SampleKernel(uint32_t x, uint32_t y, int taps, double (*kernel)(double), bool fieldAware,
                       double fx, double fy) const;
     void WriteOutside(uint32_t x, uint32_t y) const;
+    // SampleBilinear for the whole of row y, column x at (xs[x * xStride],
+    // ys[x * yStride]): the same bytes, with the row addressed once.
+    void SampleBilinearRow(uint32_t y, bool fieldAware, const double* xs, size_t xStride,
+                           const double* ys, size_t yStride) const;
 
-private:
+  private:
     bool FieldsApart(bool fieldAware) const { return fieldAware && src.fieldCode == 1; }
 };
 

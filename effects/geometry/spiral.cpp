@@ -27,6 +27,7 @@ constexpr double kFarOutside = 9999999.0;
 struct SourcePoint {
     double x, y;
 };
+static_assert(sizeof(SourcePoint) == 2 * sizeof(double));
 
 struct Spiral : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
@@ -74,10 +75,10 @@ struct Spiral : EffectBase {
                     *p++ = SourceOf(x, y, cx, cy, twist);
             key = wanted;
         }
-        const SourcePoint* p = positions.data();
-        for (uint32_t y = 0; y < H; ++y)
-            for (uint32_t x = 0; x < W; ++x, ++p)
-                sampler.SampleBilinear(x, y, true, p->x, p->y);
+        for (uint32_t y = 0; y < H; ++y) {
+            const SourcePoint* row = positions.data() + size_t(y) * W;
+            sampler.SampleBilinearRow(y, true, &row->x, 2, &row->y, 2);
+        }
         return kOk;
     }
 

@@ -46,8 +46,7 @@ void RenderScaled(const Sampler& s, const std::vector<double>& columns, double r
                   double zy) {
     for (uint32_t y = 0; y < s.height; ++y) {
         const double sy = rowStart + y / zy;
-        for (uint32_t x = 0; x < s.width; ++x)
-            s.SampleBilinear(x, y, true, columns[x], sy);
+        s.SampleBilinearRow(y, true, columns.data(), 1, &sy, 0);
     }
 }
 

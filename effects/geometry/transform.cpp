@@ -2,18 +2,31 @@
 // projective matrix, rendered by inverse mapping with a chosen interpolation.
 #include "effects/geometry/transform.h"
 
+#include <vector>
+
 #include "core/frame.h"
 #include "core/vxmath.h"
 #include "effects/effects.h"
 
 namespace vx {
 
-const char16_t* const kTransformOperationNames[17] = {
-    u"nothing",         u"zoom",           u"move x",           u"move y",
-    u"shear x",         u"shear y",        u"rotate",           u"stretch x",
-    u"stretch y",       u"perspective x",  u"perspective y",    u"mirror x",
-    u"mirror y",        u"hide top margin", u"hide bottom margin", u"hide left margin",
-    u"hide right margin"};
+const char16_t* const kTransformOperationNames[17] = {u"nothing",
+                                                      u"zoom",
+                                                      u"move x",
+                                                      u"move y",
+                                                      u"shear x",
+                                                      u"shear y",
+                                                      u"rotate",
+                                                      u"stretch x",
+                                                      u"stretch y",
+                                                      u"perspective x",
+                                                      u"perspective y",
+                                                      u"mirror x",
+                                                      u"mirror y",
+                                                      u"hide top margin",
+                                                      u"hide bottom margin",
+                                                      u"hide left margin",
+                                                      u"hide right margin"};
 
 namespace {
 
@@ -33,12 +46,18 @@ constexpr ParamSpec Slot(int k, const char16_t* effectLabel, const char16_t* amo
 }
 
 constexpr ParamSpec kParamRows[] = {
-    Slot(1, u"1. effect", nullptr, false), Slot(1, nullptr, u"1. amount", true),
-    Slot(2, u"2. effect", nullptr, false), Slot(2, nullptr, u"2. amount", true),
-    Slot(3, u"3. effect", nullptr, false), Slot(3, nullptr, u"3. amount", true),
-    Slot(4, u"4. effect", nullptr, false), Slot(4, nullptr, u"4. amount", true),
-    Slot(5, u"5. effect", nullptr, false), Slot(5, nullptr, u"5. amount", true),
-    Slot(6, u"6. effect", nullptr, false), Slot(6, nullptr, u"6. amount", true),
+    Slot(1, u"1. effect", nullptr, false),
+    Slot(1, nullptr, u"1. amount", true),
+    Slot(2, u"2. effect", nullptr, false),
+    Slot(2, nullptr, u"2. amount", true),
+    Slot(3, u"3. effect", nullptr, false),
+    Slot(3, nullptr, u"3. amount", true),
+    Slot(4, u"4. effect", nullptr, false),
+    Slot(4, nullptr, u"4. amount", true),
+    Slot(5, u"5. effect", nullptr, false),
+    Slot(5, nullptr, u"5. amount", true),
+    Slot(6, u"6. effect", nullptr, false),
+    Slot(6, nullptr, u"6. amount", true),
     ChoiceParam(kInterpolate, u"interpolate", kInterpolateBilinear, kInterpolationNames),
     IntegerParam(kBgTransparency, u"bg transparency", 0, 1, 0, 255),
     RealParam(kBgRed, u"bg color: red", 0, 1, 0, 255),
@@ -56,7 +75,9 @@ double ScaleCurve(double t) {
     return f < kScaleFloor ? kScaleFloor : f;
 }
 
-Matrix3 Identity() { return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}; }
+Matrix3 Identity() {
+    return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+}
 
 Matrix3 Multiply(const Matrix3& a, const Matrix3& b) {
     Matrix3 r;
@@ -73,11 +94,21 @@ bool ElementaryMatrix(int32_t code, double a, double W, double H, Matrix3* p) {
     auto& m = p->m;
     const double n = a == 1.0 ? 0.001 : 1 - a;
     switch (code) {
-        case 1: m[0][0] = m[1][1] = ScaleCurve(-a); break;
-        case 2: m[0][2] = -a * W; break;
-        case 3: m[1][2] = -a * H; break;
-        case 4: m[0][1] = a; break;
-        case 5: m[1][0] = -a; break;
+        case 1:
+            m[0][0] = m[1][1] = ScaleCurve(-a);
+            break;
+        case 2:
+            m[0][2] = -a * W;
+            break;
+        case 3:
+            m[1][2] = -a * H;
+            break;
+        case 4:
+            m[0][1] = a;
+            break;
+        case 5:
+            m[1][0] = -a;
+            break;
         case 6: {
             const double theta = -3.141592653589793 * a;
             m[0][0] = Cos(theta);
@@ -86,22 +117,45 @@ bool ElementaryMatrix(int32_t code, double a, double W, double H, Matrix3* p) {
             m[1][1] = Cos(theta);
             break;
         }
-        case 7: m[0][0] = ScaleCurve(-a); break;
-        case 8: m[1][1] = ScaleCurve(-a); break;
-        case 9: m[2][0] = -2 * a / W; break;
-        case 10: m[2][1] = 2 * a / H; break;
-        case 11: m[0][0] = -1; break;
-        case 12: m[1][1] = -1; break;
-        case 13: m[1][1] = n, m[1][2] = a * H / 2; break;
-        case 14: m[1][1] = n, m[1][2] = -a * H / 2; break;
-        case 15: m[0][0] = n, m[0][2] = a * W / 2; break;
-        case 16: m[0][0] = n, m[0][2] = -a * W / 2; break;
-        default: return false;
+        case 7:
+            m[0][0] = ScaleCurve(-a);
+            break;
+        case 8:
+            m[1][1] = ScaleCurve(-a);
+            break;
+        case 9:
+            m[2][0] = -2 * a / W;
+            break;
+        case 10:
+            m[2][1] = 2 * a / H;
+            break;
+        case 11:
+            m[0][0] = -1;
+            break;
+        case 12:
+            m[1][1] = -1;
+            break;
+        case 13:
+            m[1][1] = n, m[1][2] = a * H / 2;
+            break;
+        case 14:
+            m[1][1] = n, m[1][2] = -a * H / 2;
+            break;
+        case 15:
+            m[0][0] = n, m[0][2] = a * W / 2;
+            break;
+        case 16:
+            m[0][0] = n, m[0][2] = -a * W / 2;
+            break;
+        default:
+            return false;
     }
     return true;
 }
 
-Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b) { return Multiply(a, b); }
+Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b) {
+    return Multiply(a, b);
+}
 
 Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint32_t H) {
     Matrix3 M = Identity();
@@ -113,10 +167,15 @@ Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint
     return M;
 }
 
-void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware, int32_t mode) {
+void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware, int32_t mode,
+                      bool guardZero) {
     const uint32_t W = sampler.width, H = sampler.height;
     const uint32_t w2 = W / 2, h2 = H / 2;
     const auto& m = M.m;
+    // Bilinear rows are sampled a whole row at a time from its positions.
+    const bool rows = mode != kInterpolateNone && mode != kInterpolateCubicSharp &&
+                      mode != kInterpolateCubicSoft && mode != kInterpolateCubicExact;
+    std::vector<double> xs(rows ? W : 0), ys(rows ? W : 0);
     // Odd sizes: the last column and row follow the same mapping as the rest.
     for (uint32_t y = 0; y < H; ++y) {
         const double i = double(int32_t(y - h2));
@@ -128,9 +187,15 @@ void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware,
             const double u = m[0][0] * j + uRow;
             const double v = m[1][0] * j + vRow;
             const double q = m[2][0] * j + qRow;
-            const double s = q != 0 ? 1 / q : 1;
-            sampler.SamplePixel(x, y, fieldAware, mode, s * u + w2, s * v + h2);
+            const double s = guardZero && q == 0 ? 1 : 1 / q;
+            if (rows) {
+                xs[x] = s * u + w2;
+                ys[x] = s * v + h2;
+            } else {
+                sampler.SamplePixel(x, y, fieldAware, mode, s * u + w2, s * v + h2);
+            }
         }
+        if (rows) sampler.SampleBilinearRow(y, fieldAware, xs.data(), 1, ys.data(), 1);
     }
 }
 
@@ -162,6 +227,8 @@ struct Transform : EffectBase {
 
 }  // namespace
 
-EffectInterface* CreateTransform() { return CreateEffect<Transform>(); }
+EffectInterface* CreateTransform() {
+    return CreateEffect<Transform>();
+}
 
 }  // namespace vx

@@ -31,7 +31,10 @@ Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b);
 Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint32_t H);
 
 // Renders every output pixel from the source position M maps it to, with
-// coordinates centred on the frame's middle.
-void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware, int32_t mode);
+// coordinates centred on the frame's middle.  With guardZero a projective
+// denominator of 0 scales by 1; without it the division goes ahead and the
+// infinite or undefined position gives the background colour.
+void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware, int32_t mode,
+                      bool guardZero = true);
 
 }  // namespace vx

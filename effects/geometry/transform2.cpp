@@ -41,17 +41,26 @@ constexpr ParamSpec Amount(int k, int j, const char16_t* label) {
 
 constexpr ParamSpec kParamRows[] = {
     Valid(0, u"1.-3. valid"),
-    Effect(0, 0, u"1. effect"), Amount(0, 0, u"1. amount"),
-    Effect(0, 1, u"2. effect"), Amount(0, 1, u"2. amount"),
-    Effect(0, 2, u"3. effect"), Amount(0, 2, u"3. amount"),
+    Effect(0, 0, u"1. effect"),
+    Amount(0, 0, u"1. amount"),
+    Effect(0, 1, u"2. effect"),
+    Amount(0, 1, u"2. amount"),
+    Effect(0, 2, u"3. effect"),
+    Amount(0, 2, u"3. amount"),
     Valid(1, u"4.-6. valid"),
-    Effect(1, 0, u"4. effect"), Amount(1, 0, u"4. amount"),
-    Effect(1, 1, u"5. effect"), Amount(1, 1, u"5. amount"),
-    Effect(1, 2, u"6. effect"), Amount(1, 2, u"6. amount"),
+    Effect(1, 0, u"4. effect"),
+    Amount(1, 0, u"4. amount"),
+    Effect(1, 1, u"5. effect"),
+    Amount(1, 1, u"5. amount"),
+    Effect(1, 2, u"6. effect"),
+    Amount(1, 2, u"6. amount"),
     Valid(2, u"7.-9. valid"),
-    Effect(2, 0, u"7. effect"), Amount(2, 0, u"7. amount"),
-    Effect(2, 1, u"8. effect"), Amount(2, 1, u"8. amount"),
-    Effect(2, 2, u"9. effect"), Amount(2, 2, u"9. amount"),
+    Effect(2, 0, u"7. effect"),
+    Amount(2, 0, u"7. amount"),
+    Effect(2, 1, u"8. effect"),
+    Amount(2, 1, u"8. amount"),
+    Effect(2, 2, u"9. effect"),
+    Amount(2, 2, u"9. amount"),
     ChoiceParam(kInterpolate, u"interpolate", kInterpolateBilinear, kInterpolation2Names),
     IntegerParam(kBgTransparency, u"bg transparency", 0, 1, 0, 255),
     RealParam(kBgRed, u"bg color: red", 0, 1, 0, 255),
@@ -66,11 +75,20 @@ struct KeyValues {
 
     void Add(int32_t validity, double a) {
         switch (validity) {
-            case kWholeClip: start += a, middle += a, end += a; break;
-            case kBeginning: start += a, middle += a / 2; break;
-            case kEnd: end += a, middle += a / 2; break;
-            case kMiddle: middle += a; break;
-            default: break;
+            case kWholeClip:
+                start += a, middle += a, end += a;
+                break;
+            case kBeginning:
+                start += a, middle += a / 2;
+                break;
+            case kEnd:
+                end += a, middle += a / 2;
+                break;
+            case kMiddle:
+                middle += a;
+                break;
+            default:
+                break;
         }
     }
     // Linear from start to middle over the first half, middle to end over the second.
@@ -93,29 +111,6 @@ Matrix3 ComposeRamped(const KeyValues (&ops)[kOperations], double t, uint32_t W,
         M = MultiplyMatrices(M, P);
     }
     return M;
-}
-
-// Transform's pixel loop, dividing by q unconditionally: where q is 0 the
-// position becomes infinite or NaN and the sampler gives the background colour.
-void RenderProjectiveUnguarded(const Sampler& sampler, const Matrix3& M, bool fieldAware,
-                               int32_t mode) {
-    const uint32_t W = sampler.width, H = sampler.height;
-    const uint32_t w2 = W / 2, h2 = H / 2;
-    const auto& m = M.m;
-    for (uint32_t y = 0; y < H; ++y) {
-        const double i = double(int32_t(y - h2));
-        const double uRow = m[0][1] * i + m[0][2];
-        const double vRow = m[1][1] * i + m[1][2];
-        const double qRow = m[2][1] * i + m[2][2];
-        for (uint32_t x = 0; x < W; ++x) {
-            const double j = double(int32_t(x - w2));
-            const double u = m[0][0] * j + uRow;
-            const double v = m[1][0] * j + vRow;
-            const double q = m[2][0] * j + qRow;
-            const double s = 1 / q;
-            sampler.SamplePixel(x, y, fieldAware, mode, s * u + w2, s * v + h2);
-        }
-    }
 }
 
 struct Transform2 : EffectBase {
@@ -145,13 +140,16 @@ struct Transform2 : EffectBase {
         }
         const double t = ReadClipPosition(ctx).progress;
         const Matrix3 M = ComposeRamped(ops, t, uint32_t(frameWidth), uint32_t(frameHeight));
-        RenderProjectiveUnguarded(Sampler(*this, src, dst), M, fieldAware, mode);
+        // Transform's pixel loop, dividing by q unconditionally.
+        RenderProjective(Sampler(*this, src, dst), M, fieldAware, mode, false);
         return kOk;
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateTransform2() { return CreateEffect<Transform2>(); }
+EffectInterface* CreateTransform2() {
+    return CreateEffect<Transform2>();
+}
 
 }  // namespace vx

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vx {
 
 int32_t TruncateChannel(double v) {
@@ -148,6 +152,17 @@ inline void KernelSum(const uint8_t* const* rows, int32_t radius, int32_t x, int
     }
 }
 
+#if defined(__SSE2__)
+// Four integers limited to 0..255 (ClampByte) into four bytes, OR-ed with
+// opaque (alpha bytes set to 255, or nothing).
+inline void StoreFourBytes(__m128i v, __m128i opaque, uint8_t* out) {
+    v = _mm_packs_epi32(v, v);
+    v = _mm_packus_epi16(v, v);
+    const uint32_t bytes = uint32_t(_mm_cvtsi128_si32(_mm_or_si128(v, opaque)));
+    std::memcpy(out, &bytes, 4);
+}
+#endif
+
 // Turns integer sums into channels: divided (as a multiplication by the
 // inverse, truncated) unless the divisor is 0 or 1, then offset.  The
 // inverse is worked out once per frame.
@@ -159,10 +174,39 @@ struct IntegerFinish {
     IntegerFinish(int32_t divisor, int32_t o)
         : divide(divisor != 0 && divisor != 1), inverse(divide ? 1.0 / divisor : 1.0), offset(o) {}
 
+    int32_t One(int32_t sum) const {
+        return (divide ? TruncateChannel(sum * inverse) : sum) + offset;
+    }
     void operator()(const int32_t sum[3], int32_t out[3]) const {
         for (int c = 0; c < 3; ++c)
-            out[c] = (divide ? TruncateChannel(sum[c] * inverse) : sum[c]) + offset;
+            out[c] = One(sum[c]);
     }
+
+#if defined(__SSE2__)
+    // One() and the byte limit over sums[begin, end), four at a time, each
+    // result into the same byte of out; with alpha, every fourth byte 255.
+    // Answers where it stopped.
+    size_t Row(const int32_t* sums, size_t begin, size_t end, bool alpha, uint8_t* out) const {
+        const __m128d inv = _mm_set1_pd(inverse), high = _mm_set1_pd(16777216.0),
+                      low = _mm_set1_pd(-16777216.0);
+        const __m128i add = _mm_set1_epi32(offset);
+        const __m128i opaque = _mm_set1_epi32(alpha ? int32_t(0xFF000000u) : 0);
+        size_t i = begin;
+        for (; i + 4 <= end; i += 4) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i));
+            if (divide) {
+                // TruncateChannel: held to +-2^24, truncated (no NaN from integers).
+                __m128d lo = _mm_mul_pd(_mm_cvtepi32_pd(v), inv);
+                __m128d hi = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xEE)), inv);
+                lo = _mm_max_pd(_mm_min_pd(lo, high), low);
+                hi = _mm_max_pd(_mm_min_pd(hi, high), low);
+                v = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+            }
+            StoreFourBytes(_mm_add_epi32(v, add), opaque, out + i);
+        }
+        return i;
+    }
+#endif
 };
 
 // The same for real sums; the offset is added before the last truncation.
@@ -176,12 +220,40 @@ struct RealFinish {
           inverse(divide ? 1.0 / divisor : 1.0),
           offset(o) {}
 
-    void operator()(const double sum[3], int32_t out[3]) const {
-        for (int c = 0; c < 3; ++c) {
-            const double s = divide ? double(TruncateChannel(sum[c] * inverse)) : sum[c];
-            out[c] = TruncateChannel(offset + s);
-        }
+    int32_t One(double sum) const {
+        const double s = divide ? double(TruncateChannel(sum * inverse)) : sum;
+        return TruncateChannel(offset + s);
     }
+    void operator()(const double sum[3], int32_t out[3]) const {
+        for (int c = 0; c < 3; ++c)
+            out[c] = One(sum[c]);
+    }
+
+#if defined(__SSE2__)
+    size_t Row(const double* sums, size_t begin, size_t end, bool alpha, uint8_t* out) const {
+        const __m128d inv = _mm_set1_pd(inverse), add = _mm_set1_pd(double(offset));
+        const __m128i opaque = _mm_set1_epi32(alpha ? int32_t(0xFF000000u) : 0);
+        size_t i = begin;
+        for (; i + 4 <= end; i += 4) {
+            __m128d lo = _mm_loadu_pd(sums + i), hi = _mm_loadu_pd(sums + i + 2);
+            if (divide) {
+                lo = _mm_cvtepi32_pd(Truncate(_mm_mul_pd(lo, inv)));
+                hi = _mm_cvtepi32_pd(Truncate(_mm_mul_pd(hi, inv)));
+            }
+            const __m128i v =
+                _mm_unpacklo_epi64(Truncate(_mm_add_pd(add, lo)), Truncate(_mm_add_pd(add, hi)));
+            StoreFourBytes(v, opaque, out + i);
+        }
+        return i;
+    }
+
+    // TruncateChannel of two values: NaN as 0, held to +-2^24, truncated.
+    static __m128i Truncate(__m128d v) {
+        v = _mm_and_pd(v, _mm_cmpord_pd(v, v));
+        v = _mm_max_pd(_mm_min_pd(v, _mm_set1_pd(16777216.0)), _mm_set1_pd(-16777216.0));
+        return _mm_cvttpd_epi32(v);
+    }
+#endif
 };
 
 // Rows y - r .. y + r of a frame, limited to it.
@@ -235,7 +307,21 @@ void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t
         if (!acc.empty()) RowSums<L>(rows, radius, width, taps, acc.data());
         const uint8_t* own = rows[radius];
         uint8_t* out = dst.Row(y);
+        int32_t skipFrom = width, skipTo = width;  // columns already stored
+#if defined(__SSE2__)
+        if (!acc.empty() && !blend.active) {
+            // Every byte of a colour pixel is the channel of its own position.
+            const size_t begin = size_t(radius) * n, end = size_t(width - radius) * n;
+            for (size_t i = finish.Row(acc.data(), begin, end, L == PixelLayout::kBgra, out);
+                 i < end; ++i)
+                out[i] = ClampByte(finish.One(acc[i]));
+            skipFrom = radius;
+            skipTo = width - radius;
+        }
+#endif
         for (int32_t x = 0; x < width; ++x) {
+            if (x == skipFrom) x = skipTo;
+            if (x >= width) break;
             Sum sum[3];
             if (!acc.empty() && x >= radius && x + radius < width) {
                 const Sum* a = acc.data() + size_t(x) * n;

@@ -162,6 +162,8 @@ struct Waves : EffectBase {
     // NaN) positions and those past the frame outside.
     template <uint32_t N>
     static void Render(const Sampler& s, const std::vector<double>& d, bool vertical) {
+        const uint8_t* origin = s.src.Row(0);
+        const ptrdiff_t step = s.height > 1 ? s.src.Row(1) - origin : 0;
         for (uint32_t y = 0; y < s.height; ++y) {
             uint8_t* out = s.Dst(0, y);
             if (vertical) {
@@ -175,7 +177,8 @@ struct Waves : EffectBase {
                 for (uint32_t x = 0; x < s.width; ++x, out += N) {
                     const double sy = y + d[x];
                     const uint64_t row = sy >= 0.0 && sy < 4.0e9 ? uint64_t(sy + 0.5) : s.height;
-                    std::memcpy(out, row < s.height ? s.src.Row(int32_t(row)) + x * N : s.outside,
+                    std::memcpy(out,
+                                row < s.height ? origin + ptrdiff_t(row) * step + x * N : s.outside,
                                 N);
                 }
             }

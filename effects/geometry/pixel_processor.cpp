@@ -1,6 +1,7 @@
 #include "effects/geometry/pixel_processor.h"
 
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -292,6 +293,38 @@ template <PixelLayout L, class Coef, class Sum>
     }
 }
 
+// RowSums for integer kernels whose sums stay within 16 bits whatever the
+// bytes (the magnitudes of the coefficients add up to 128 at most): the
+// same integers, worked out eight to a register.
+template <PixelLayout L>
+[[gnu::optimize("tree-vectorize", "vect-cost-model=dynamic")]] void NarrowRowSums(
+    const uint8_t* const* rows, int32_t radius, int32_t width,
+    const std::vector<Tap<int32_t>>& taps, int16_t* narrow, int32_t* acc) {
+    constexpr int32_t n = BytesOf(L);
+    const size_t begin = size_t(radius) * n, end = size_t(width - radius) * n;
+    for (size_t i = begin; i < end; ++i)
+        narrow[i] = 0;
+    for (const Tap<int32_t>& t : taps) {
+        const uint8_t* p = rows[t.dy + radius] + ptrdiff_t(t.dx) * n;
+        const int16_t c = int16_t(t.coef);
+        for (size_t i = begin; i < end; ++i)
+            narrow[i] = int16_t(narrow[i] + c * p[i]);
+    }
+    for (size_t i = begin; i < end; ++i)
+        acc[i] = narrow[i];
+}
+
+template <class Coef>
+bool FitsSixteenBits(const std::vector<Tap<Coef>>& taps) {
+    if constexpr (std::is_same_v<Coef, int32_t>) {
+        int64_t total = 0;
+        for (const Tap<Coef>& t : taps)
+            total += t.coef < 0 ? -int64_t(t.coef) : int64_t(t.coef);
+        return total <= 128;
+    }
+    return false;
+}
+
 // Runs a square kernel over the frame; Finish turns a sum into channels.
 // Colour frames sum whole rows at once away from the left and right edges.
 template <PixelLayout L, class Coef, class Sum, class Finish>
@@ -301,10 +334,21 @@ void Convolve(const FrameView& src, const FrameView& dst, int32_t width, int32_t
     const uint8_t* rows[2 * kMaxRadius + 1];
     constexpr int32_t n = BytesOf(L);
     std::vector<Sum> acc;
-    if (L != PixelLayout::kPacked && width > 2 * radius) acc.resize(size_t(width) * n);
+    std::vector<int16_t> narrow;
+    if (L != PixelLayout::kPacked && width > 2 * radius) {
+        acc.resize(size_t(width) * n);
+        if (FitsSixteenBits(taps)) narrow.resize(acc.size());
+    }
     for (int32_t y = 0; y < height; ++y) {
         GatherRows(src, y, radius, height, rows);
-        if (!acc.empty()) RowSums<L>(rows, radius, width, taps, acc.data());
+        if constexpr (std::is_same_v<Coef, int32_t>) {
+            if (!narrow.empty())
+                NarrowRowSums<L>(rows, radius, width, taps, narrow.data(), acc.data());
+            else if (!acc.empty())
+                RowSums<L>(rows, radius, width, taps, acc.data());
+        } else if (!acc.empty()) {
+            RowSums<L>(rows, radius, width, taps, acc.data());
+        }
         const uint8_t* own = rows[radius];
         uint8_t* out = dst.Row(y);
         int32_t skipFrom = width, skipTo = width;  // columns already stored

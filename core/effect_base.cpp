@@ -68,12 +68,13 @@ Status VXAPI SecondaryQueryInterface(SecondaryInterface* s, const Guid* iid, voi
 int32_t VXAPI SecondaryAddRef(SecondaryInterface* s) { return Owner(s)->AddRef(); }
 int32_t VXAPI SecondaryRelease(SecondaryInterface* s) { return Owner(s)->Release(); }
 int32_t VXAPI SecondaryGetRefCount(SecondaryInterface* s) { return Owner(s)->refCount.load(); }
+
+}  // namespace
+
 Bool32 VXAPI SecondaryAnswer4(SecondaryInterface*, const void*) { return 1; }
 int32_t VXAPI SecondaryAnswer5(SecondaryInterface*, const void*) { return 0; }
 double VXAPI SecondaryAnswer6(SecondaryInterface*, const void*) { return 0.0; }
 int32_t VXAPI SecondaryAnswer7(SecondaryInterface*, const void*) { return 0; }
-
-}  // namespace
 
 const SecondaryOps kSecondaryOps = {SecondaryQueryInterface, SecondaryAddRef,  SecondaryRelease,
                                     SecondaryGetRefCount,    SecondaryAnswer4, SecondaryAnswer5,

@@ -84,6 +84,11 @@ static_assert(offsetof(EffectBase, refCounter) == sizeof(void*));
 static_assert(sizeof(std::atomic<int32_t>) == 4);
 
 extern const SecondaryOps kSecondaryOps;
+// Its four fixed answers, for objects with a layout of their own.
+Bool32 VXAPI SecondaryAnswer4(SecondaryInterface*, const void*);
+int32_t VXAPI SecondaryAnswer5(SecondaryInterface*, const void*);
+double VXAPI SecondaryAnswer6(SecondaryInterface*, const void*);
+int32_t VXAPI SecondaryAnswer7(SecondaryInterface*, const void*);
 
 // Reference counting shared by every class: the destroy step is the class's own.
 int32_t VXAPI RefIncrement(RefCounter* r);

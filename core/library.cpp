@@ -23,7 +23,7 @@ namespace {
 
 constexpr EffectEntry kEffects[] = {
     {"VXEBackground", u"Background video (0.3b)",
-     GuidFromString("{DFC1C1B1-CFA9-4B02-8BDA-9090BE0B3E13}"), 4, nullptr},
+     GuidFromString("{DFC1C1B1-CFA9-4B02-8BDA-9090BE0B3E13}"), 4, CreateBackground},
     {"VXEColorAdjust", u"ColorAdjust (0.1)", GuidFromString("{01A752F2-A3F1-4675-86E6-23E3DFD23E1F}"),
      12, CreateColorAdjust},
     {"VXEColorChange", u"Color change (0.3)",

@@ -5,6 +5,7 @@
 
 namespace vx {
 
+EffectInterface* CreateBackground();
 EffectInterface* CreateColorAdjust();
 EffectInterface* CreateColorChange();
 EffectInterface* CreateColorCorrect();

@@ -107,6 +107,7 @@ TEST_F(LibraryTest, RegisterEffectExportDrivesTheDescriptorDirectly) {
 TEST_F(LibraryTest, CreatesEffectsThatCountReferencesAndDeclareParameters) {
     // Each built effect with the number of parameters it declares.
     const std::pair<const char*, size_t> built[] = {
+        {"VXEBackground", 1},
         {"VXEColorAdjust", 9},
         {"VXETransform", 18},
         {"VXEColorChange", 10},

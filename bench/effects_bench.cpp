@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/background_video.h"
 #include "host/standin_host.h"
 
 namespace {
@@ -21,6 +22,8 @@ struct Scenario {
 };
 
 const Scenario kScenarios[] = {
+    {"VXEBackground", "video", {}},
+    {"VXEBackground", "mix-only", {}},
     {"VXEColorAdjust", "defaults", {}},
     {"VXEColorAdjust", "all", {{"Contrast", "140"}, {"Color intensity", "130"}, {"Gamma red", "0.7"},
                                {"Gamma green", "1.3"}, {"Gamma blue", "2"}}},
@@ -74,6 +77,7 @@ vx::Guid ClassIdByName(const char* identifier) {
     vx::host::Registrar reg;
     // Registration needs descriptor files; the table order is enough here.
     static const std::pair<const char*, vx::Guid> ids[] = {
+        {"VXEBackground", vx::GuidFromString("{DFC1C1B1-CFA9-4B02-8BDA-9090BE0B3E13}")},
         {"VXEColorAdjust", vx::GuidFromString("{01A752F2-A3F1-4675-86E6-23E3DFD23E1F}")},
         {"VXETransform", vx::GuidFromString("{471AB449-8629-4579-B10F-7AA39E65E7B2}")},
         {"VXEraser", vx::GuidFromString("{F635B663-7646-4270-A40A-CFCE734E11A4}")},
@@ -110,6 +114,7 @@ void RunEffect(benchmark::State& state, const Scenario* s, int width, int height
     inst.DefineParameters();
     std::string error;
     for (const auto& [name, value] : s->settings) inst.SetValue(name, value, &error);
+    if (std::string(s->label) == "video") vx::bench::UseGeneratedVideo(inst);
     // The clip: the frame rendered last, eleven earlier ones for effects that
     // take other frames of it.
     const int frames = inst.AttachClip() == vx::kOk ? 12 : 1;

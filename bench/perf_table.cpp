@@ -29,6 +29,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "bench/background_video.h"
 #include "bench/heap_meter.h"
 #include "core/library.h"
 #include "host/batch_render.h"
@@ -60,7 +61,8 @@ struct Row {
 const char* kRemap = "[in0][in1][in2]remap[out]";
 
 const std::vector<Row> kRows = {
-    {"VXEBackground", "defaults", {}, {"[in0][in1]overlay=format=rgb[out]", AV_PIX_FMT_BGRA, {AV_PIX_FMT_BGRA}}},
+    {"VXEBackground", "video", {}, {"[in0][in1]overlay=format=rgb[out]", AV_PIX_FMT_BGRA, {AV_PIX_FMT_BGRA}}},
+    {"VXEBackground", "mix-only", {}, {"[in0][in1]overlay=format=rgb[out]", AV_PIX_FMT_BGRA, {AV_PIX_FMT_BGRA}}},
     {"VXEColorAdjust", "defaults", {}, {"[in0]colorchannelmixer=rr=1.1:gg=0.9,lutrgb=r=gammaval(0.7):g=gammaval(1.3):b=gammaval(2)[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorAdjust", "gamma+contrast", {{"Contrast", "140"}, {"Color intensity", "130"}, {"Gamma red", "0.7"}, {"Gamma green", "1.3"}, {"Gamma blue", "2"}},
      {"[in0]colorchannelmixer=rr=1.1:gg=0.9,lutrgb=r=gammaval(0.7):g=gammaval(1.3):b=gammaval(2)[out]", AV_PIX_FMT_BGRA, {}}},
@@ -229,6 +231,7 @@ OursResult Ours(const Row& row, int w, int h, int bpp, double budget) {
     std::string error;
     for (const auto& [name, value] : row.settings)
         if (!inst.SetValue(name, value, &error)) std::fprintf(stderr, "%s\n", error.c_str());
+    if (std::string(row.label) == "video") vx::bench::UseGeneratedVideo(inst);
     inst.context().duration = {100, 25, 1};
     inst.context().SetFrame(37);
     // Effects that take other frames of the clip get a clip of twelve frames

@@ -251,9 +251,10 @@ TEST_F(BackgroundWithVideo, RendersMatchTheFixedChecksums) {
             ASSERT_NE(out, nullptr);
             const uint64_t h = test::PictureHash(*out);
             got += (l ? ", 0x" : "0x") + test::Hex64(h);
-            if (!print)
+            if (!print) {
                 EXPECT_EQ(test::Hex64(h), test::Hex64(expected[offset ? 1 : 0][l]))
                     << layout.name << " offset " << offset;
+            }
         }
         if (print) std::printf("VXEBackground offset %d: {%s}\n", offset, got.c_str());
     }

@@ -58,6 +58,15 @@ cmp -s "$WORK/ghost1.png" "$WORK/rot2.png" || fail "the ghost two frames back is
     --set "No. of Ghosts=2" --set "Space=1" --set "Visibility of ghosts=40" || fail "trail failed"
 is_png "$WORK/trail.png" || fail "trail render wrote no PNG"
 
+# The Background's file and offset fill its settings block; a file that is no
+# video leaves the clip as it is.
+"$VEXFX" render VXEBackground "$SAMPLE" "$WORK/bg.png" --bpp 24 --video "$WORK/none.avi" \
+    --video-offset 10 || fail "background render failed"
+"$VEXFX" render VXETransform "$SAMPLE" "$WORK/same3.png" --bpp 24 || fail "identity render failed"
+cmp -s "$WORK/bg.png" "$WORK/same3.png" || fail "background without a video changed the picture"
+expect_error 2 "are for VXEBackground" render VXETransform "$SAMPLE" "$WORK/x.png" --video a.avi
+expect_error 2 "--video-offset" render VXEBackground "$SAMPLE" "$WORK/x.png" --video-offset 101
+
 # Usage errors.
 expect_error 2 "no command" 
 expect_error 2 "unknown command" frobnicate

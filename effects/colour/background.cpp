@@ -275,18 +275,16 @@ Status Background::Process(const RenderArgs& args) {
     }
 
     const FrameView src = ViewFrame(input), dst = ViewFrame(output);
-    // The geometry Prepare stored, within both frames as they are now.
-    frameWidth = std::min({frameWidth, src.width, dst.width});
-    frameHeight = std::min({frameHeight, src.height, dst.height});
-    if (frameWidth <= 0 || frameHeight <= 0) return kOk;
-    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || src.bitsPerPixel != dst.bitsPerPixel ||
-        src.IsPacked422()) {
+    // Frames that no longer match what Prepare saw are not addressed.
+    if (frameWidth <= 0 || frameHeight <= 0 || src.width < frameWidth ||
+        src.height < frameHeight || dst.width < frameWidth || dst.height < frameHeight ||
+        src.bitsPerPixel != dst.bitsPerPixel || src.bitsPerPixel >> 3 != bytesPerPixel)
+        return kOk;
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || src.IsPacked422()) {
         // Packed 4:2:2 and other layouts carry no colour bytes to mix: the
         // clip passes through.
-        const size_t rowBytes = size_t(frameWidth) * size_t(std::max(src.bitsPerPixel, 0) / 8);
-        if (src.bitsPerPixel == dst.bitsPerPixel)
-            for (int32_t r = 0; r < frameHeight; ++r)
-                std::memmove(dst.Row(r), src.Row(r), rowBytes);
+        for (int32_t r = 0; r < frameHeight; ++r)
+            std::memmove(dst.Row(r), src.Row(r), size_t(frameWidth) * size_t(bytesPerPixel));
         return kOk;
     }
     MixFrame(src, dst, havePicture ? &picture : nullptr);

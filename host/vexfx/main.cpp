@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "core/library.h"
+#include "effects/colour/background.h"
 #include "host/batch_render.h"
 #include "host/standin_host.h"
 #include "host/vexfx/picture_io.h"
 #include "host/vexfx/video_io.h"
+#include "platform/platform.h"
+#include "platform/video_file.h"
 
 namespace vx::vexfx {
 namespace {
@@ -27,6 +30,7 @@ constexpr const char* kUsage =
     "       vexfx render EFFECT IN.png|IN.jpg OUT.png [--set \"NAME=VALUE\"]... [--bpp 24|32]"
     " [--progress P]\n"
     "                     [--frames EARLIER.png...]   (the clip before IN, oldest first)\n"
+    "             [--video FILE] [--video-offset 0..100]   (VXEBackground)\n"
     "       vexfx video EFFECT IN.video OUT.video [--set \"NAME=VALUE\"]... [--bpp 24|32]"
     " [--jobs N]\n";
 
@@ -189,7 +193,22 @@ struct RenderOptions {
     int32_t bitsPerPixel = 32;
     double progress = 0;
     int jobs = 0;  // video: worker threads, 0 for one per core
+    std::optional<std::string> video;
+    std::optional<int32_t> videoOffset;
 };
+
+// The Background's file and time offset live in its settings block, which
+// the editor fills through the effect's own dialog; here they are options.
+void SetBackgroundBlock(host::EffectInstance& instance, const RenderOptions& o) {
+    if (!o.video && !o.videoOffset) return;
+    host::ParameterRecord* r = instance.params().ByName("VXEBackground-Parm");
+    if (!r) throw Failure{kUsageError, "--video and --video-offset are for VXEBackground"};
+    BackgroundSettings settings = TakeBackgroundBlock(r->data.data(), uint32_t(r->data.size()));
+    if (o.video) SetBackgroundFileName(settings, platform::WideFromNarrow(o.video->c_str()));
+    if (o.videoOffset) settings.timeOffset = *o.videoOffset;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&settings);
+    r->data.assign(bytes, bytes + sizeof settings);
+}
 
 RenderOptions ParseRenderOptions(int argc, char** argv) {
     RenderOptions o;
@@ -225,6 +244,15 @@ RenderOptions ParseRenderOptions(int argc, char** argv) {
             if (v.empty() || *end || jobs < 1 || jobs > 256)
                 throw Failure{kUsageError, "--jobs must be a number from 1 to 256"};
             o.jobs = int(jobs);
+        } else if (arg == "--video") {
+            o.video = value();
+        } else if (arg == "--video-offset") {
+            const std::string v = value();
+            char* end = nullptr;
+            const long offset = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end || offset < 0 || offset > 100)
+                throw Failure{kUsageError, "--video-offset must be a whole number from 0 to 100"};
+            o.videoOffset = int32_t(offset);
         } else if (arg.starts_with("--")) {
             throw Failure{kUsageError, "unknown option " + arg};
         } else {
@@ -281,7 +309,9 @@ int Render(int argc, char** argv) {
     host::EffectInstance& instance = *loaded.instance;
     for (const std::string& a : o.assignments)
         SetParameter(instance, a);
+    SetBackgroundBlock(instance, o);
     SetProgress(instance.context(), o.progress);
+    platform::InitializeMediaThread();
 
     // The clip: the earlier frames, then the input as the frame rendered.
     std::vector<host::Frame> clip;
@@ -313,6 +343,8 @@ int Render(int argc, char** argv) {
 // this thread and rendered in batches by one effect object per worker.
 int RenderVideo(int argc, char** argv) {
     const RenderOptions o = ParseRenderOptions(argc, argv);
+    if (o.video || o.videoOffset)
+        throw Failure{kUsageError, "--video and --video-offset apply to render only"};
     std::vector<host::BatchRenderer::Setting> settings;
     {
         LoadedEffect checked(o.effect);  // refuses unknown names and values before decoding

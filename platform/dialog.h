@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vx::platform {
 
@@ -50,6 +51,30 @@ class ColorCorrectDialogModel {
   protected:
     ~ColorCorrectDialogModel() = default;
 };
+
+// What the background video dialog (template 110) shows and edits: the five
+// slider values and the file name of the effect's settings, and the
+// information line for a file name (the effect opens the file to tell).
+class BackgroundDialogModel {
+  public:
+    // Slider 0 time offset, 1 horizontal position, 2 vertical position,
+    // 3 zoom x, 4 zoom y.
+    virtual int32_t Slider(int index) const = 0;
+    virtual void SetSlider(int index, int32_t value) = 0;
+    // The file name, zero-terminated, at most kFileNameUnits units with the
+    // terminator.
+    static constexpr int kFileNameUnits = 512;
+    virtual const char16_t* FileName() const = 0;
+    virtual void SetFileName(const char16_t* name) = 0;
+    virtual std::u16string DescribeFile(const char16_t* path) = 0;
+
+  protected:
+    ~BackgroundDialogModel() = default;
+};
+
+// Runs the background video dialog of `module`'s resources, owned by the
+// window `owner`; the model receives the values only when it ends with OK.
+int32_t RunBackgroundDialog(void* module, void* owner, BackgroundDialogModel& model);
 
 // Runs the colour correction dialog of `module`'s resources, owned by the
 // window `owner`.  *lastError receives the system's error code as the dialog

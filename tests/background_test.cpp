@@ -205,55 +205,48 @@ TEST_F(BackgroundTest, PackedFramesPassThrough) {
 // ---------------------------------------------------------------- settings dialog
 
 struct DialogCall {
-    void* parent = nullptr;
-    BackgroundSettings seen{};
-    std::string info;
+    void* owner = nullptr;
+    int32_t sliders[5] = {};
+    std::string fileName, info;
 };
 DialogCall lastDialog;
 int32_t dialogAnswer = 2;
 
-int32_t RecordDialog(void* parent, BackgroundDialog& d) {
-    lastDialog.parent = parent;
-    lastDialog.seen = *d.settings;
-    lastDialog.info = host::Narrow(d.describeFile(d.effect, d.settings->fileName).c_str());
-    d.settings->timeOffset = 7;
-    d.settings->zoomY = -100;
-    SetBackgroundFileName(*d.settings, u"C:\\clips\\chosen.avi");
+// Reads what the dialog would show, then edits as a user would.
+int32_t RecordDialog(void* owner, platform::BackgroundDialogModel& m) {
+    lastDialog.owner = owner;
+    for (int i = 0; i < 5; ++i)
+        lastDialog.sliders[i] = m.Slider(i);
+    lastDialog.fileName = host::Narrow(m.FileName());
+    lastDialog.info = host::Narrow(m.DescribeFile(m.FileName()).c_str());
+    if (dialogAnswer != 1) return dialogAnswer;
+    m.SetSlider(0, 7);
+    m.SetSlider(4, -100);
+    m.SetFileName(u"C:\\clips\\chosen.avi");
     return dialogAnswer;
 }
 
 struct BackgroundDialogTest : BackgroundTest {
     host::WindowSource window;
-    int32_t (*saved)(void*, BackgroundDialog&) = ShowBackgroundDialog;
+    int32_t (*saved)(void*, platform::BackgroundDialogModel&) = ShowBackgroundDialog;
     void SetUp() override {
         ShowBackgroundDialog = RecordDialog;
         lastDialog = {};
     }
     void TearDown() override { ShowBackgroundDialog = saved; }
-    SettingsInterfaceA* A() {
-        void* out = nullptr;
-        Effect()->ops->QueryInterface(Effect(), &kSettingsInterfaceAId, &out);
-        Effect()->ops->Release(Effect());
-        return static_cast<SettingsInterfaceA*>(out);
-    }
-    SettingsInterfaceB* B() {
-        void* out = nullptr;
-        Effect()->ops->QueryInterface(Effect(), &kSettingsInterfaceBId, &out);
-        Effect()->ops->Release(Effect());
-        return static_cast<SettingsInterfaceB*>(out);
-    }
-    HostRenderContext* Context() { return run.instance().context().Host(); }
+    int32_t Edit(char form) { return run.instance().EditSettings(form, window); }
 };
 
 TEST_F(BackgroundDialogTest, OkWritesTheEditedBlockBack) {
     settings.horizontal = -20;
     UseFile("/nowhere/clip.avi");
     dialogAnswer = 1;
-    SettingsInterfaceA* a = A();
-    EXPECT_EQ(a->ops->EditSettings(a, Context(), nullptr, window.Host()), 1);
-    EXPECT_EQ(lastDialog.parent, window.parentWindow);
-    EXPECT_EQ(lastDialog.seen.horizontal, -20);
-    EXPECT_EQ(host::Narrow(lastDialog.seen.fileName), "/nowhere/clip.avi");
+    EXPECT_EQ(Edit('A'), 1);
+    EXPECT_EQ(lastDialog.owner, window.parentWindow);
+    EXPECT_EQ(lastDialog.sliders[0], 0);
+    EXPECT_EQ(lastDialog.sliders[1], -20);
+    EXPECT_EQ(lastDialog.sliders[2], 50);
+    EXPECT_EQ(lastDialog.fileName, "/nowhere/clip.avi");
     EXPECT_TRUE(lastDialog.info.starts_with("no valid file selected (error: -")) << lastDialog.info;
     ASSERT_EQ(Block().data.size(), 1044u);
     BackgroundSettings written;
@@ -269,24 +262,21 @@ TEST_F(BackgroundDialogTest, CancelLeavesTheBlockAlone) {
     StoreBlock();
     const std::vector<uint8_t> before = Block().data;
     dialogAnswer = 2;
-    SettingsInterfaceB* b = B();
-    EXPECT_EQ(b->ops->EditSettings(b, Context(), nullptr, nullptr, window.Host()), 0);
-    EXPECT_EQ(lastDialog.seen.vertical, 33);
+    EXPECT_EQ(Edit('B'), 0);
+    EXPECT_EQ(lastDialog.sliders[2], 33);
     EXPECT_EQ(Block().data, before);
 }
 
 TEST_F(BackgroundDialogTest, AnEmptyBlockIsNotTaken) {
     dialogAnswer = 1;
-    SettingsInterfaceA* a = A();
-    a->ops->EditSettings(a, Context(), nullptr, window.Host());  // the object now holds 7, -100
+    Edit('A');  // the object now holds 7 and -100
     Block().data.clear();
     dialogAnswer = 2;
-    a->ops->EditSettings(a, Context(), nullptr, nullptr);
-    EXPECT_EQ(lastDialog.seen.timeOffset, 7);
-    EXPECT_EQ(lastDialog.parent, nullptr);
-    SettingsInterfaceB* b = B();
-    b->ops->EditSettings(b, Context(), nullptr, nullptr, window.Host());
-    EXPECT_EQ(lastDialog.seen.timeOffset, 7);
+    Edit('A');
+    EXPECT_EQ(lastDialog.sliders[0], 7);
+    Edit('B');
+    EXPECT_EQ(lastDialog.sliders[0], 7);
+    EXPECT_EQ(lastDialog.sliders[4], -100);
 }
 
 TEST_F(BackgroundTest, BlocksAreTakenWithinTheirSize) {

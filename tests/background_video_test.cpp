@@ -263,15 +263,11 @@ TEST_F(BackgroundWithVideo, RendersMatchTheFixedChecksums) {
 TEST(BackgroundStandIn, TheDialogAnswersCancelled) {
     host::EffectLibrary library = host::EffectLibrary::Linked();
     test::EffectRun run{library, "VXEBackground"};
-    EffectInterface* e = run.instance().effect();
-    void* out = nullptr;
-    ASSERT_EQ(e->ops->QueryInterface(e, &kSettingsInterfaceAId, &out), kOk);
-    auto* a = static_cast<SettingsInterfaceA*>(out);
     const std::vector<uint8_t> before = run.instance().params().ByIndex(0)->data;
     host::WindowSource window;
-    EXPECT_EQ(a->ops->EditSettings(a, run.instance().context().Host(), nullptr, window.Host()), 0);
+    EXPECT_EQ(run.instance().EditSettings('A', window), 0);
+    EXPECT_EQ(run.instance().EditSettings('B', window), 0);
     EXPECT_EQ(run.instance().params().ByIndex(0)->data, before);
-    a->ops->Release(a);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "core/effect_base.h"
 #include "core/frame.h"
+#include "core/library.h"
 #include "core/params.h"
 #include "effects/effects.h"
 #include "platform/platform.h"
@@ -36,14 +37,14 @@ AlphaWeights MakeAlphaWeights() {
     return t;
 }
 
-int32_t CancelledDialog(void*, BackgroundDialog&) {
-    return 2;
+int32_t PlatformDialog(void* owner, platform::BackgroundDialogModel& model) {
+    return platform::RunBackgroundDialog(ModuleHandle, owner, model);
 }
 
 }  // namespace
 
 const AlphaWeights kAlphaWeights = MakeAlphaWeights();
-int32_t (*ShowBackgroundDialog)(void*, BackgroundDialog&) = CancelledDialog;
+int32_t (*ShowBackgroundDialog)(void*, platform::BackgroundDialogModel&) = PlatformDialog;
 
 BackgroundSettings DefaultBackgroundSettings() {
     BackgroundSettings s{};
@@ -276,8 +277,8 @@ Status Background::Process(const RenderArgs& args) {
 
     const FrameView src = ViewFrame(input), dst = ViewFrame(output);
     // Frames that no longer match what Prepare saw are not addressed.
-    if (frameWidth <= 0 || frameHeight <= 0 || src.width < frameWidth ||
-        src.height < frameHeight || dst.width < frameWidth || dst.height < frameHeight ||
+    if (frameWidth <= 0 || frameHeight <= 0 || src.width < frameWidth || src.height < frameHeight ||
+        dst.width < frameWidth || dst.height < frameHeight ||
         src.bitsPerPixel != dst.bitsPerPixel || src.bitsPerPixel >> 3 != bytesPerPixel)
         return kOk;
     if ((bytesPerPixel != 3 && bytesPerPixel != 4) || src.IsPacked422()) {
@@ -291,14 +292,36 @@ Status Background::Process(const RenderArgs& args) {
     return kOk;
 }
 
-std::u16string DescribeFile(void* effect, const char16_t* path) {
-    platform::VideoFileReader& reader = static_cast<Background*>(effect)->reader;
-    const int32_t st = reader.OpenVideo(path ? path : u"");
-    const std::string text = st == platform::kVideoOk
-                                 ? FileInfoText(reader)
-                                 : FormatText("no valid file selected (error: %d)", st);
-    return platform::WideFromNarrow(text.c_str());
-}
+// The dialog edits the object's settings and describes files with the
+// object's reader; an open it makes leaves `ready` to Process.
+class DialogModel final : public platform::BackgroundDialogModel {
+  public:
+    explicit DialogModel(Background& effect) : effect_(effect) {}
+    int32_t Slider(int index) const override {
+        return index >= 0 && index < 5 ? effect_.settings.*kSliderFields[index] : 0;
+    }
+    void SetSlider(int index, int32_t value) override {
+        if (index >= 0 && index < 5) effect_.settings.*kSliderFields[index] = value;
+    }
+    const char16_t* FileName() const override { return effect_.settings.fileName; }
+    void SetFileName(const char16_t* name) override {
+        SetBackgroundFileName(effect_.settings, name ? name : u"");
+    }
+    std::u16string DescribeFile(const char16_t* path) override {
+        platform::VideoFileReader& reader = effect_.reader;
+        const int32_t st = reader.OpenVideo(path ? path : u"");
+        const std::string line = st == platform::kVideoOk
+                                     ? FileInfoText(reader)
+                                     : FormatText("no valid file selected (error: %d)", st);
+        return platform::WideFromNarrow(line.c_str());
+    }
+
+  private:
+    static constexpr int32_t BackgroundSettings::*kSliderFields[5] = {
+        &BackgroundSettings::timeOffset, &BackgroundSettings::horizontal,
+        &BackgroundSettings::vertical, &BackgroundSettings::zoomX, &BackgroundSettings::zoomY};
+    Background& effect_;
+};
 
 Bool32 Background::EditSettings(HostRenderContext* ctx, HostWindowSource* source) {
     windowSource = source;
@@ -307,9 +330,9 @@ Bool32 Background::EditSettings(HostRenderContext* ctx, HostWindowSource* source
     ReadDataParameter(ctx, kBlockIndex, &size, &data);
     // An empty block leaves the object's settings as they are, in both forms.
     if (data && size != 0) settings = TakeBackgroundBlock(data, size);
-    void* parent = source ? source->ops->ParentWindow(source) : nullptr;
-    BackgroundDialog dialog{&settings, DescribeFile, this};
-    if (ShowBackgroundDialog(parent, dialog) != 1) return 0;
+    void* owner = source ? source->ops->ParentWindow(source) : nullptr;
+    DialogModel model(*this);
+    if (ShowBackgroundDialog(owner, model) != platform::kDialogConfirmed) return 0;
     WriteDataParameter(ctx, kBlockIndex, &settings, sizeof settings);
     return 1;
 }

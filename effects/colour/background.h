@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/host_abi.h"
+#include "platform/dialog.h"
 
 namespace vx {
 
@@ -57,16 +58,8 @@ inline uint8_t BackgroundMix(int32_t video, int32_t source, int32_t a) {
     return uint8_t(r < 0 ? 0 : r > 255 ? 255 : r);
 }
 
-// What the settings dialog works on: the block it edits, and the line that
-// describes a file (the effect opens the file with its own reader).
-struct BackgroundDialog {
-    BackgroundSettings* settings;
-    std::u16string (*describeFile)(void* effect, const char16_t* path);
-    void* effect;
-};
-
-// Shows the dialog owned by `parent`; answers 1 for OK, 2 for Cancel.
-// Tests replace it.
-extern int32_t (*ShowBackgroundDialog)(void* parent, BackgroundDialog& dialog);
+// Shows the settings dialog owned by `owner` over `model`; answers 1 for OK.
+// The platform's dialog; tests replace it.
+extern int32_t (*ShowBackgroundDialog)(void* owner, platform::BackgroundDialogModel& model);
 
 }  // namespace vx

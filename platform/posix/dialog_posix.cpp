@@ -8,4 +8,8 @@ int32_t RunColorCorrectDialog(void*, void*, ColorCorrectDialogModel&, uint32_t* 
     return kDialogCancelled;
 }
 
+int32_t RunBackgroundDialog(void*, void*, BackgroundDialogModel&) {
+    return kDialogCancelled;
+}
+
 }  // namespace vx::platform

@@ -12,7 +12,9 @@ int32_t VXAPI RefDecrement(RefCounter* r) {
     return left;
 }
 
-Bool32 VXAPI RefIsShared(RefCounter* r) { return EffectBase::FromRefCounter(r)->refCount.load() > 1; }
+Bool32 VXAPI RefIsShared(RefCounter* r) {
+    return EffectBase::FromRefCounter(r)->refCount.load() > 1;
+}
 
 Status EffectBase::QueryInterface(const Guid& iid, void** out) {
     if (!out) return kNoInterface;
@@ -34,7 +36,7 @@ void EffectBase::Reset() {
     bytesPerPixel = 0;
 }
 
-Status EffectBase::Prepare(const RenderArgs& args) {
+Status PrepareOutputFrame(const RenderArgs& args, bool sharesInput, FrameGeometry* geometry) {
     HostFrameHolder* inputHolder = args.inputs->holders[0];
     HostFrame* input = inputHolder->ops->GetFrame(inputHolder);
     if (!input) return kNoFrame;
@@ -43,14 +45,14 @@ Status EffectBase::Prepare(const RenderArgs& args) {
     input->ops->GetInterface(input, &kFrameInterfaceId, &obj);
     auto* frameInterface = static_cast<HostUnknown*>(obj);
 
-    frameHeight = input->ops->Height(input);
-    frameWidth = input->ops->Width(input);
-    bytesPerPixel = uint16_t(input->ops->BitsPerPixel(input) >> 3);
+    geometry->height = input->ops->Height(input);
+    geometry->width = input->ops->Width(input);
+    geometry->bytesPerPixel = input->ops->BitsPerPixel(input) >> 3;
 
     Status st;
-    if (sharesInputFrame)
-        st = args.services->ops->ShareInputFrame(args.services, &kOutputFrameServiceId,
-                                                 args.output, inputHolder);
+    if (sharesInput)
+        st = args.services->ops->ShareInputFrame(args.services, &kOutputFrameServiceId, args.output,
+                                                 inputHolder);
     else
         st = args.services->ops->CreateOutputFrame(args.services, &kOutputFrameServiceId,
                                                    args.output, frameInterface, 512, 64);
@@ -58,23 +60,48 @@ Status EffectBase::Prepare(const RenderArgs& args) {
     return st;
 }
 
+Status EffectBase::Prepare(const RenderArgs& args) {
+    FrameGeometry g{frameHeight, frameWidth, bytesPerPixel};
+    const Status st = PrepareOutputFrame(args, sharesInputFrame != 0, &g);
+    frameHeight = g.height;
+    frameWidth = g.width;
+    bytesPerPixel = uint16_t(g.bytesPerPixel);
+    return st;
+}
+
 namespace {
 
-EffectBase* Owner(SecondaryInterface* s) { return EffectBase::FromSecondary(s); }
+EffectBase* Owner(SecondaryInterface* s) {
+    return EffectBase::FromSecondary(s);
+}
 
 Status VXAPI SecondaryQueryInterface(SecondaryInterface* s, const Guid* iid, void** out) {
     return Owner(s)->effect.ops->QueryInterface(&Owner(s)->effect, iid, out);
 }
-int32_t VXAPI SecondaryAddRef(SecondaryInterface* s) { return Owner(s)->AddRef(); }
-int32_t VXAPI SecondaryRelease(SecondaryInterface* s) { return Owner(s)->Release(); }
-int32_t VXAPI SecondaryGetRefCount(SecondaryInterface* s) { return Owner(s)->refCount.load(); }
+int32_t VXAPI SecondaryAddRef(SecondaryInterface* s) {
+    return Owner(s)->AddRef();
+}
+int32_t VXAPI SecondaryRelease(SecondaryInterface* s) {
+    return Owner(s)->Release();
+}
+int32_t VXAPI SecondaryGetRefCount(SecondaryInterface* s) {
+    return Owner(s)->refCount.load();
+}
 
 }  // namespace
 
-Bool32 VXAPI SecondaryAnswer4(SecondaryInterface*, const void*) { return 1; }
-int32_t VXAPI SecondaryAnswer5(SecondaryInterface*, const void*) { return 0; }
-double VXAPI SecondaryAnswer6(SecondaryInterface*, const void*) { return 0.0; }
-int32_t VXAPI SecondaryAnswer7(SecondaryInterface*, const void*) { return 0; }
+Bool32 VXAPI SecondaryAnswer4(SecondaryInterface*, const void*) {
+    return 1;
+}
+int32_t VXAPI SecondaryAnswer5(SecondaryInterface*, const void*) {
+    return 0;
+}
+double VXAPI SecondaryAnswer6(SecondaryInterface*, const void*) {
+    return 0.0;
+}
+int32_t VXAPI SecondaryAnswer7(SecondaryInterface*, const void*) {
+    return 0;
+}
 
 const SecondaryOps kSecondaryOps = {SecondaryQueryInterface, SecondaryAddRef,  SecondaryRelease,
                                     SecondaryGetRefCount,    SecondaryAnswer4, SecondaryAnswer5,

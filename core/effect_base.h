@@ -26,9 +26,9 @@ struct Rgba {
 
 struct RefCounter;
 struct RefCounterOps {
-    int32_t(VXAPI* Increment)(RefCounter*);          // 0
-    int32_t(VXAPI* Decrement)(RefCounter*);          // 1
-    Bool32(VXAPI* IsShared)(RefCounter*);            // 2
+    int32_t(VXAPI* Increment)(RefCounter*);             // 0
+    int32_t(VXAPI* Decrement)(RefCounter*);             // 1
+    Bool32(VXAPI* IsShared)(RefCounter*);               // 2
     void(VXAPI* Destroy)(RefCounter*, uint32_t flags);  // 3: bit 0 frees the memory
 };
 struct RefCounter {
@@ -49,6 +49,18 @@ struct RenderArgs {
         return h->ops->GetFrame(h);
     }
 };
+
+// What Prepare keeps of the input frame.
+struct FrameGeometry {
+    int32_t height;
+    int32_t width;
+    int32_t bytesPerPixel;
+};
+
+// The prepare step: the geometry of input frame 0, then the output frame from
+// the host's services, sharing the input frame when `sharesInput`.  Without an
+// input frame it answers kNoFrame and leaves *geometry as it was.
+Status PrepareOutputFrame(const RenderArgs& args, bool sharesInput, FrameGeometry* geometry);
 
 struct EffectBase {
     EffectInterface effect;
@@ -139,9 +151,8 @@ struct EffectTables {
             self->~T();
     }
 
-    static constexpr EffectOps kEffectOps = {QueryInterface, AddRef,  Release,
-                                             GetRefCount,    Reset,   DefineParameters,
-                                             Prepare,        Process, ExtraStep};
+    static constexpr EffectOps kEffectOps = {QueryInterface,   AddRef,  Release, GetRefCount, Reset,
+                                             DefineParameters, Prepare, Process, ExtraStep};
     static constexpr RefCounterOps kRefCounterOps = {RefIncrement, RefDecrement, RefIsShared,
                                                      Destroy};
 };

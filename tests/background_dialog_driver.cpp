@@ -19,6 +19,7 @@
 
 #include "effects/colour/background.h"
 #include "host/standin_host.h"
+#include "tests/background_test_support.h"
 
 namespace {
 
@@ -179,15 +180,7 @@ void Screenshot(HWND window, const std::string& path) {
     ReleaseDC(nullptr, screen);
 }
 
-BackgroundSettings BlockOf(host::EffectInstance& instance) {
-    const std::vector<uint8_t>& data = instance.params().ByIndex(0)->data;
-    return TakeBackgroundBlock(data.data(), uint32_t(data.size()));
-}
-
-void StoreBlock(host::EffectInstance& instance, const BackgroundSettings& s) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&s);
-    instance.params().ByIndex(0)->data.assign(p, p + sizeof s);
-}
+using test::StoreBlock;
 
 // Runs `edit` (which shows the dialog) while `drive` works on the dialog
 // from another thread; answers what `edit` answered.
@@ -247,7 +240,7 @@ int main(int argc, char** argv) {
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         });
     Check(confirmed == 1, "OK answered " + std::to_string(confirmed));
-    const BackgroundSettings written = BlockOf(instance);
+    const BackgroundSettings written = test::StoredBlock(instance);
     Check(instance.params().ByIndex(0)->data.size() == 1044, "block size after OK");
     Check(written.timeOffset == 40 && written.horizontal == -75 && written.vertical == 90 &&
               written.zoomX == -5 && written.zoomY == 100,

@@ -15,6 +15,7 @@
 #include "host/standin_host.h"
 #include "platform/platform.h"
 #include "platform/video_file.h"
+#include "tests/background_test_support.h"
 #include "tests/declarations.h"
 #include "tests/file_test_support.h"
 #include "tests/test_frames.h"
@@ -25,17 +26,8 @@ namespace {
 using host::Frame;
 using host::FrameFormat;
 
-// The real mix as written: integer part of video x (1 - w) + source x w.
-int RealMix(int video, int source, int a) {
-    const double w = a * (1.0 / 255);
-    const int r = int(video * (1 - w) + source * w);
-    return r < 0 ? 0 : r > 255 ? 255 : r;
-}
-
-std::vector<uint8_t> BlockBytes(const BackgroundSettings& s) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&s);
-    return {p, p + sizeof s};
-}
+using test::BlockBytes;
+using test::RealMix;
 
 struct BackgroundTest : ::testing::Test {
     host::EffectLibrary library = host::EffectLibrary::Linked();
@@ -43,7 +35,7 @@ struct BackgroundTest : ::testing::Test {
     BackgroundSettings settings = DefaultBackgroundSettings();
 
     host::ParameterRecord& Block() { return *run.instance().params().ByIndex(0); }
-    void StoreBlock() { Block().data = BlockBytes(settings); }
+    void StoreBlock() { test::StoreBlock(run.instance(), settings); }
     void UseFile(const std::filesystem::path& path) {
         SetBackgroundFileName(settings, platform::WideFromNarrow(path.string().c_str()));
         StoreBlock();

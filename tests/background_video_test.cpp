@@ -14,6 +14,7 @@
 #include "host/standin_host.h"
 #include "platform/platform.h"
 #include "platform/video_file.h"
+#include "tests/background_test_support.h"
 #include "tests/file_test_support.h"
 #include "tests/test_frames.h"
 
@@ -23,11 +24,7 @@ namespace {
 using host::Frame;
 using host::FrameFormat;
 
-int RealMix(int video, int source, int a) {
-    const double w = a * (1.0 / 255);
-    const int r = int(video * (1 - w) + source * w);
-    return r < 0 ? 0 : r > 255 ? 255 : r;
-}
+using test::RealMix;
 
 // One colour per frame: frame f is (20 + 40f, 30 + 40f, 40 + 40f) in blue,
 // green, red.
@@ -56,8 +53,7 @@ struct BackgroundWithVideo : ::testing::Test {
     }
     void UseFile(const std::filesystem::path& path) {
         SetBackgroundFileName(settings, platform::WideFromNarrow(path.string().c_str()));
-        const auto* p = reinterpret_cast<const uint8_t*>(&settings);
-        run.instance().params().ByIndex(0)->data.assign(p, p + sizeof settings);
+        test::StoreBlock(run.instance(), settings);
     }
     Frame* RenderAt(Frame& in, double seconds) {
         run.instance().context().now = {int64_t(seconds * 25 + 0.5), 25, 1};

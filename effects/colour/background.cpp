@@ -182,19 +182,13 @@ Status Background::QueryInterface(const Guid& iid, void** out) {
     return kOk;
 }
 
+// The output frame is always a new one.
 Status Background::Prepare(const RenderArgs& args) {
-    HostFrameHolder* inputHolder = args.inputs->holders[0];
-    HostFrame* input = inputHolder->ops->GetFrame(inputHolder);
-    if (!input) return kNoFrame;
-    void* obj = nullptr;
-    input->ops->GetInterface(input, &kFrameInterfaceId, &obj);
-    auto* frameInterface = static_cast<HostUnknown*>(obj);
-    frameHeight = input->ops->Height(input);
-    frameWidth = input->ops->Width(input);
-    bytesPerPixel = input->ops->BitsPerPixel(input) >> 3;
-    const Status st = args.services->ops->CreateOutputFrame(args.services, &kOutputFrameServiceId,
-                                                            args.output, frameInterface, 512, 64);
-    if (frameInterface) frameInterface->ops->Release(frameInterface);
+    FrameGeometry g{frameHeight, frameWidth, bytesPerPixel};
+    const Status st = PrepareOutputFrame(args, false, &g);
+    frameHeight = g.height;
+    frameWidth = g.width;
+    bytesPerPixel = g.bytesPerPixel;
     return st;
 }
 

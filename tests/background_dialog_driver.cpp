@@ -107,9 +107,12 @@ void CheckLayout(HWND dialog) {
         }
         Check(ClassOf(c) == e.cls, name + " is a " + Narrow(ClassOf(c)));
         if (e.text) Check(Text(c) == e.text, name + " reads " + Narrow(Text(c)));
-        RECT want = {e.units.left, e.units.top, e.units.left + e.units.right,
-                     e.units.top + e.units.bottom};
+        // Windows places a control at the mapped position with the mapped
+        // size, each rounded on its own.
+        RECT want = e.units;
         MapDialogRect(dialog, &want);
+        want.right += want.left;
+        want.bottom += want.top;
         RECT got;
         GetWindowRect(c, &got);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
@@ -156,7 +159,7 @@ void Screenshot(HWND window, const std::string& path) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB};
+    BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
                                       &bits, nullptr, 0);

@@ -37,6 +37,18 @@ AlphaWeights MakeAlphaWeights() {
     return t;
 }
 
+// A pixel mixed with itself, which always takes the real sum: by table.
+struct SelfMixTable {
+    uint8_t byAlpha[256][256];
+};
+SelfMixTable MakeSelfMix() {
+    SelfMixTable t;
+    for (int a = 0; a < 256; ++a)
+        for (int s = 0; s < 256; ++s)
+            t.byAlpha[a][s] = BackgroundMix(s, s, a);
+    return t;
+}
+
 int32_t PlatformDialog(void* owner, platform::BackgroundDialogModel& model) {
     return platform::RunBackgroundDialog(ModuleHandle, owner, model);
 }
@@ -44,6 +56,9 @@ int32_t PlatformDialog(void* owner, platform::BackgroundDialogModel& model) {
 }  // namespace
 
 const AlphaWeights kAlphaWeights = MakeAlphaWeights();
+namespace {
+const SelfMixTable kSelfMix = MakeSelfMix();
+}  // namespace
 int32_t (*ShowBackgroundDialog)(void*, platform::BackgroundDialogModel&) = PlatformDialog;
 
 BackgroundSettings DefaultBackgroundSettings() {
@@ -208,32 +223,46 @@ void Background::MapVideo(const VideoPicture& video) {
     }
 }
 
-// Without a video picture every pixel is mixed with itself.
+// The clip's alpha: its alpha byte, or for 3-byte pixels opaque when pure
+// black and transparent otherwise.
+inline int32_t ClipAlpha(const uint8_t* s, bool hasAlpha) {
+    return hasAlpha ? s[3] : (s[0] | s[1] | s[2]) == 0 ? 255 : 0;
+}
+
 void Background::MixFrame(const FrameView& src, const FrameView& dst, const VideoPicture* video) {
     const int32_t n = bytesPerPixel;
     const bool hasAlpha = n == 4;
-    if (video) MapVideo(*video);
+    if (!video) {
+        // Without a video picture every pixel is mixed with itself.
+        for (int32_t r = 0; r < frameHeight; ++r) {
+            const uint8_t* s = src.Row(r);
+            uint8_t* d = dst.Row(r);
+            for (int32_t c = 0; c < frameWidth; ++c, s += n, d += n) {
+                const uint8_t* mixed = kSelfMix.byAlpha[ClipAlpha(s, hasAlpha)];
+                d[0] = mixed[s[0]], d[1] = mixed[s[1]], d[2] = mixed[s[2]];
+                if (hasAlpha) d[3] = 255;
+            }
+        }
+        return;
+    }
+    MapVideo(*video);
     for (int32_t r = 0; r < frameHeight; ++r) {
         const uint8_t* s = src.Row(r);
         uint8_t* d = dst.Row(r);
-        const uint8_t* vrow = video ? videoRow[size_t(r)] : nullptr;
+        const uint8_t* vrow = videoRow[size_t(r)];
         for (int32_t c = 0; c < frameWidth; ++c, s += n, d += n) {
-            const uint8_t b = s[0], g = s[1], red = s[2];
-            const int32_t a = hasAlpha ? s[3] : (b | g | red) == 0 ? 255 : 0;
-            const uint8_t* v = s;
-            if (video) {
-                const int32_t at = videoColumn[size_t(c)];
-                if (!vrow || at < 0) {
-                    // Outside the video: the clip's pixel as it is.
-                    d[0] = b, d[1] = g, d[2] = red;
-                    if (hasAlpha) d[3] = a > 0 ? uint8_t(a) : 255;
-                    continue;
-                }
-                v = vrow + at;
+            const int32_t a = ClipAlpha(s, hasAlpha);
+            const int32_t at = videoColumn[size_t(c)];
+            if (!vrow || at < 0) {
+                // Outside the video: the clip's pixel as it is.
+                d[0] = s[0], d[1] = s[1], d[2] = s[2];
+                if (hasAlpha) d[3] = a > 0 ? uint8_t(a) : 255;
+                continue;
             }
-            d[0] = BackgroundMix(v[0], b, a);
-            d[1] = BackgroundMix(v[1], g, a);
-            d[2] = BackgroundMix(v[2], red, a);
+            const uint8_t* v = vrow + at;
+            d[0] = BackgroundMix(v[0], s[0], a);
+            d[1] = BackgroundMix(v[1], s[1], a);
+            d[2] = BackgroundMix(v[2], s[2], a);
             if (hasAlpha) d[3] = 255;
         }
     }

@@ -43,7 +43,9 @@ void SetBackgroundFileName(BackgroundSettings& settings, const std::u16string& n
 // as real arithmetic gives it.  Where the exact value is not a whole number
 // it lies at least 1/255 from one, further than any rounding of the real
 // sum, so the integer quotient is the same byte; only whole-number results
-// go through the real sum, which may land just below them.
+// go through the real sum, which may land just below them.  Alpha 0 and 255
+// give weights of exactly 0 and 1 (255 x (1/255) rounds to 1), so they pick
+// one side unchanged.
 struct AlphaWeights {
     double w[256];
     double rest[256];  // 1 - w
@@ -51,6 +53,8 @@ struct AlphaWeights {
 extern const AlphaWeights kAlphaWeights;
 
 inline uint8_t BackgroundMix(int32_t video, int32_t source, int32_t a) {
+    if (a == 0) return uint8_t(video);
+    if (a == 255) return uint8_t(source);
     const int32_t num = video * (255 - a) + source * a;
     const int32_t q = num / 255;
     if (num != q * 255) return uint8_t(q);

@@ -20,6 +20,7 @@
 #include "effects/colour/background.h"
 #include "host/standin_host.h"
 #include "tests/background_test_support.h"
+#include "tests/window_photo.h"
 
 namespace {
 
@@ -152,37 +153,6 @@ void CheckSliders(HWND dialog, const BackgroundSettings& s) {
     }
 }
 
-// A 24-bit BMP of the window as the screen shows it.
-void Screenshot(HWND window, const std::string& path) {
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const DWORD stride = (DWORD(w) * 3 + 3) & ~3u, size = stride * DWORD(h);
-    BITMAPFILEHEADER file = {0x4D42, DWORD(sizeof file + sizeof info + size), 0, 0,
-                             DWORD(sizeof file + sizeof info)};
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&file, sizeof file, 1, f);
-        std::fwrite(&info, sizeof info, 1, f);
-        std::fwrite(bits, size, 1, f);
-        std::fclose(f);
-    } else {
-        Check(false, "cannot write " + path);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-}
-
 using test::StoreBlock;
 
 // Runs `edit` (which shows the dialog) while `drive` works on the dialog
@@ -235,7 +205,8 @@ int main(int argc, char** argv) {
             const std::wstring info = Text(GetDlgItem(dialog, 1043));
             Check(info.rfind(L"no valid file selected (error: ", 0) == 0,
                   "information line: " + Narrow(info));
-            Screenshot(dialog, argv[2]);
+            const test::WindowPhoto photo = test::PhotographWindow(dialog, argv[2]);
+            Check(photo.width > 0, "no screenshot");
             const int values[][2] = {{1028, 40}, {1033, -75}, {1034, 90}, {1040, -5}, {1042, 100}};
             for (const auto& v : values)
                 SendDlgItemMessageW(dialog, v[0], TBM_SETPOS, TRUE, v[1]);

@@ -119,14 +119,14 @@ struct WheelOutline {
 // the wheel become black there instead.
 void HidePixels(uint8_t* out, uint32_t from, uint32_t to, uint32_t bpp, bool packed) {
     static constexpr YuvColor kPackedBlack = {16, 128, 128};
-    for (uint32_t x = from; x < to; ++x) {
-        uint8_t* o = out + x * bpp;
-        if (bpp == 4)
-            o[3] = 0;
-        else if (packed)
-            StorePackedPixel(kPackedBlack, x, o);
-        else
-            std::memset(o, 0, bpp);
+    if (bpp == 4) {
+        for (uint32_t x = from; x < to; ++x)
+            out[4 * x + 3] = 0;
+    } else if (packed) {
+        for (uint32_t x = from; x < to; ++x)
+            StorePackedPixel(kPackedBlack, x, out + x * bpp);
+    } else {
+        std::memset(out + from * bpp, 0, (to - from) * bpp);
     }
 }
 

@@ -38,6 +38,8 @@ std::string NarrowFromWide(const char16_t* text);
 std::u16string WideFromNarrow(const char* text);
 
 void ShowMessageBox(const char16_t* text, const char16_t* caption);
+// The same with the error icon.
+void ShowErrorBox(const char16_t* text, const char16_t* caption);
 void DebugLog(const char* text);
 
 using Module = void*;

@@ -291,7 +291,7 @@ Status Background::Process(const RenderArgs& args) {
         const double seconds = ReadClipPosition(args.context).seconds;
         if (reader.GrabFrame(seconds + settings.timeOffset * 0.01 * reader.lengthSeconds) !=
             platform::kVideoOk)
-            platform::DebugLog("Cannot get the image.");
+            platform::ShowErrorBox(u"Cannot get the image.", u"Error");
         else
             platform::DebugLog(FileInfoText(reader).c_str());
         // After a failed grab the last picture grabbed stands in.

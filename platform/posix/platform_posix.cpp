@@ -111,6 +111,10 @@ void ShowMessageBox(const char16_t* text, const char16_t* caption) {
                  NarrowFromWide(text).c_str());
 }
 
+void ShowErrorBox(const char16_t* text, const char16_t* caption) {
+    ShowMessageBox(text, caption);
+}
+
 void DebugLog(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // A bare file name is looked for in the current folder, as Windows does.

@@ -84,6 +84,10 @@ void ShowMessageBox(const char16_t* text, const char16_t* caption) {
     MessageBoxW(nullptr, W(text), W(caption), MB_OK);
 }
 
+void ShowErrorBox(const char16_t* text, const char16_t* caption) {
+    MessageBoxW(nullptr, W(text), W(caption), MB_OK | MB_ICONERROR);
+}
+
 void DebugLog(const char* text) { OutputDebugStringA(text); }
 
 Module LoadModule(const char* path) { return LoadLibraryA(path); }

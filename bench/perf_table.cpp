@@ -72,6 +72,8 @@ const std::vector<Row> kRows = {
     {"VXEColorCorrect", "levels+gamma", {{"Minimum red", "16"}, {"Maximum red", "200"}, {"Gamma red", "0.8"}, {"Minimum green", "30"}, {"Gamma blue", "2.2"}},
      {"[in0]lutrgb=r='pow(clip((val-16)/184,0,1),0.8)*255':g=negval:b=val[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorGlow", "defaults", {}, {"[in0]avgblur=sizeX=5:planes=1[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXEColorGlow", "wide-glow", {{"Color red", "120"}, {"Color range", "250"}, {"Glow range", "20"}, {"New color green", "255"}, {"Glow intensity", "50"}, {"Left Margin", "10"}},
+     {"[in0]avgblur=sizeX=5:planes=1[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXECut", "defaults", {}, {"[in0]split[a][b];[a]crop=iw/2:ih/2,lutrgb=r=val*0.8[c];[b]drawbox=x=10:y=10:w=iw/2:h=ih/2:color=black[d];[d][c]overlay=20:20[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEDeInterlace", "defaults", {}, {"[in0]yadif=mode=send_frame[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXEFilter", "defaults", {}, {"[in0]convolution=0m='0 -1 0 -1 5 -1 0 -1 0':1m='0 -1 0 -1 5 -1 0 -1 0':2m='0 -1 0 -1 5 -1 0 -1 0'[out]", AV_PIX_FMT_GBRP, {}}},

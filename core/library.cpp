@@ -33,7 +33,7 @@ constexpr EffectEntry kEffects[] = {
     {"VXEColorCorrect", u"Color correct (0.1b)",
      GuidFromString("{8DBF51A9-B93B-43A7-AB9D-1EB82458284C}"), 12, CreateColorCorrect},
     {"VXEColorGlow", u"Color Glow (0.3)", GuidFromString("{A72A1A00-B837-4C6E-8F99-7B12695AA22D}"),
-     12, nullptr},
+     12, CreateColorGlow},
     {"VXECut", u"Cut (0.2)", GuidFromString("{2B92DEA0-C68F-433D-A7FD-46B0DECBE0D8}"), 12, CreateCut},
     {"VXEDeInterlace", u"De-Interlace (0.1)",
      GuidFromString("{52810FEB-0FC8-4694-BD2E-5709AA80C021}"), 12, CreateDeInterlace},

@@ -101,6 +101,7 @@ const std::vector<Row> kRows = {
     {"VXETransform2", "defaults", {}, {"[in0]rotate=a=t*0.3:bilinear=1[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXETransparency", "defaults", {}, {"[in0]frei0r=alphaspot[out]", AV_PIX_FMT_RGBA, {}}},
     {"VXETVInterference", "defaults", {}, {"[in0]noise=alls=20:allf=t[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXETVInterference", "blocks100", {{"Value", "70"}, {"Blocksize", "100"}}, {"[in0]noise=alls=20:allf=t[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXEMirror", "defaults", {}, {"[in0]hflip[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEWaves", "defaults", {}, {"[in0]frei0r=distort0r[out]", AV_PIX_FMT_RGBA, {}}},
     {"VXEZoom", "defaults", {}, {"[in0]hflip[out]", AV_PIX_FMT_BGRA, {}}},

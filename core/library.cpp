@@ -59,7 +59,7 @@ constexpr EffectEntry kEffects[] = {
     {"VXETransparency", u"Transparency (0.3)",
      GuidFromString("{79C5355B-EB9C-43A5-BFC3-8C2693F20429}"), 4, CreateTransparency},
     {"VXETVInterference", u"TV Interference (0.1)",
-     GuidFromString("{F82C7F6D-191C-4D46-B1A1-782966B84D2E}"), 12, nullptr},
+     GuidFromString("{F82C7F6D-191C-4D46-B1A1-782966B84D2E}"), 12, CreateTVInterference},
     {"VXEMirror", u"Mirror (0.7o)", GuidFromString("{AA483CFD-937F-4E7C-A6AC-347F540A917B}"), 12,
      CreateMirror},
     {"VXEWaves", u"Waves (0.1)", GuidFromString("{EE72F9FA-A492-4587-B379-F01C0AEE4231}"), 12,

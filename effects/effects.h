@@ -13,6 +13,7 @@ EffectInterface* CreateColorGlow();
 EffectInterface* CreateEraser();
 EffectInterface* CreateTransform();
 EffectInterface* CreateTransparency();
+EffectInterface* CreateTVInterference();
 EffectInterface* CreateTransform2();
 EffectInterface* CreateSpiral();
 EffectInterface* CreateDeInterlace();

@@ -68,6 +68,8 @@ const std::vector<Row> kRows = {
      {"[in0]colorchannelmixer=rr=1.1:gg=0.9,lutrgb=r=gammaval(0.7):g=gammaval(1.3):b=gammaval(2)[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorChange", "defaults", {}, {"[in0]colorhold=color=red:similarity=0.3[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorChange2", "defaults", {}, {"[in0]hsvhold=hue=0:sat=0.7:val=0.5:similarity=0.3[out]", AV_PIX_FMT_GBRP, {}}},
+    {"VXEColorChange2", "smooth", {{"Color red", "120"}, {"Hue range", "40"}, {"Saturation range", "0.5"}, {"Value range", "0.5"}, {"Smooth", "true"}},
+     {"[in0]hsvhold=hue=0:sat=0.7:val=0.5:similarity=0.3[out]", AV_PIX_FMT_GBRP, {}}},
     {"VXEColorCorrect", "defaults", {}, {"[in0]lutrgb=r='pow(clip((val-16)/184,0,1),0.8)*255':g=negval:b=val[out]", AV_PIX_FMT_BGRA, {}}},
     {"VXEColorCorrect", "levels+gamma", {{"Minimum red", "16"}, {"Maximum red", "200"}, {"Gamma red", "0.8"}, {"Minimum green", "30"}, {"Gamma blue", "2.2"}},
      {"[in0]lutrgb=r='pow(clip((val-16)/184,0,1),0.8)*255':g=negval:b=val[out]", AV_PIX_FMT_BGRA, {}}},

@@ -29,7 +29,7 @@ constexpr EffectEntry kEffects[] = {
     {"VXEColorChange", u"Color change (0.3)",
      GuidFromString("{DC60D6E9-8B0C-4865-9850-03F97F7AAC83}"), 12, CreateColorChange},
     {"VXEColorChange2", u"Color change 2 (0.3)",
-     GuidFromString("{70CB7458-A663-4562-915D-965A79B9C57E}"), 12, nullptr},
+     GuidFromString("{70CB7458-A663-4562-915D-965A79B9C57E}"), 12, CreateColorChange2},
     {"VXEColorCorrect", u"Color correct (0.1b)",
      GuidFromString("{8DBF51A9-B93B-43A7-AB9D-1EB82458284C}"), 12, CreateColorCorrect},
     {"VXEColorGlow", u"Color Glow (0.3)", GuidFromString("{A72A1A00-B837-4C6E-8F99-7B12695AA22D}"),

@@ -9,6 +9,7 @@ EffectInterface* CreateBackground();
 EffectInterface* CreateColorAdjust();
 EffectInterface* CreateColorChange();
 EffectInterface* CreateColorCorrect();
+EffectInterface* CreateColorChange2();
 EffectInterface* CreateColorGlow();
 EffectInterface* CreateEraser();
 EffectInterface* CreateTransform();

@@ -9,6 +9,7 @@
 
 #include "core/host_abi.h"
 #include "host/standin_host.h"
+#include "tests/test_frames.h"
 
 namespace vx::test {
 
@@ -81,6 +82,23 @@ inline std::vector<host::FrameFormat> HostileFormats() {
             host::FrameFormat{5, 9, 32, 0, true, 3},
             host::FrameFormat{6, 5, 16, 2},
             host::FrameFormat{3, 2, 16, 1, false, 1}};
+}
+
+// Renders the test picture in every hostile format: the padding must stay
+// untouched, and packed 4:2:2 frames, which the colour keys and glows leave
+// alone, must come out as they went in.  `note` names the settings.
+inline void RenderHostileFormats(EffectRun& run, const std::string& note) {
+    for (const auto& fmt : HostileFormats()) {
+        host::Frame in(fmt);
+        PaintTestPicture(in);
+        const std::vector<uint8_t> before = in.Pixels();
+        host::Frame* out = run.Render(in);
+        ASSERT_NE(out, nullptr) << note;
+        EXPECT_TRUE(PaddingUntouched(*out)) << note;
+        if (fmt.bitsPerPixel == 16) {
+            EXPECT_EQ(out->Pixels(), before) << note;
+        }
+    }
 }
 
 }  // namespace vx::test

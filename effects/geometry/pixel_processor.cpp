@@ -526,12 +526,73 @@ struct ThreeTaps {
     int32_t offset;
 
     void Combine(const int32_t a[3], const int32_t b[3], const int32_t c[3], int32_t out[3]) const {
-        for (int k = 0; k < 3; ++k) {
-            const int32_t sum = tap[0] * a[k] + tap[1] * b[k] + tap[2] * c[k];
-            out[k] = (divide ? TruncateChannel(sum / divisor) : sum) + offset;
-        }
+        for (int k = 0; k < 3; ++k)
+            out[k] = One(a[k], b[k], c[k]);
     }
+    int32_t One(int32_t a, int32_t b, int32_t c) const {
+        const int32_t sum = tap[0] * a + tap[1] * b + tap[2] * c;
+        return (divide ? TruncateChannel(sum / divisor) : sum) + offset;
+    }
+
+    // Whether every sum of three bytes stays within 16 bits.
+    bool Narrow() const {
+        int64_t total = 0;
+        for (int32_t t : tap)
+            total += t < 0 ? -int64_t(t) : int64_t(t);
+        return total * 255 <= 32767;
+    }
+
+#if defined(__SSE2__)
+    // One() and the byte limit for bytes [begin, end) of three rows, each
+    // into the same byte of out, four at a time; with alpha every fourth byte
+    // is 255.  Only for Narrow() taps.  Answers where it stopped.
+    size_t Row(const uint8_t* a, const uint8_t* b, const uint8_t* c, size_t begin, size_t end,
+               bool alpha, uint8_t* out) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i t0 = _mm_set1_epi16(int16_t(tap[0])), t1 = _mm_set1_epi16(int16_t(tap[1])),
+                      t2 = _mm_set1_epi16(int16_t(tap[2]));
+        const __m128d by = _mm_set1_pd(divisor), high = _mm_set1_pd(16777216.0),
+                      low = _mm_set1_pd(-16777216.0);
+        const __m128i add = _mm_set1_epi32(offset);
+        const __m128i opaque = _mm_set1_epi32(alpha ? int32_t(0xFF000000u) : 0);
+        auto bytes = [&](const uint8_t* p) {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(v)), zero);
+        };
+        size_t i = begin;
+        for (; i + 4 <= end; i += 4) {
+            __m128i sum = _mm_add_epi16(
+                _mm_add_epi16(_mm_mullo_epi16(bytes(a + i), t0), _mm_mullo_epi16(bytes(b + i), t1)),
+                _mm_mullo_epi16(bytes(c + i), t2));
+            __m128i v = _mm_srai_epi32(_mm_unpacklo_epi16(sum, sum), 16);  // widened, signed
+            if (divide) {
+                // TruncateChannel(sum / divisor): held to +-2^24, truncated.
+                __m128d lo = _mm_div_pd(_mm_cvtepi32_pd(v), by);
+                __m128d hi = _mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xEE)), by);
+                lo = _mm_max_pd(_mm_min_pd(lo, high), low);
+                hi = _mm_max_pd(_mm_min_pd(hi, high), low);
+                v = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+            }
+            StoreFourBytes(_mm_add_epi32(v, add), opaque, out + i);
+        }
+        return i;
+    }
+#endif
 };
+
+// Combines bytes [begin, end) of rows a, b, c into out as ThreeTaps::One
+// and the store's limit give them; the rows must not overlap out.
+template <PixelLayout L>
+void CombineRow(const ThreeTaps& t, bool narrow, const uint8_t* a, const uint8_t* b,
+                const uint8_t* c, size_t begin, size_t end, uint8_t* out) {
+    size_t i = begin;
+#if defined(__SSE2__)
+    if (narrow) i = t.Row(a, b, c, begin, end, L == PixelLayout::kBgra, out);
+#endif
+    for (; i < end; ++i)
+        out[i] = L == PixelLayout::kBgra && i % 4 == 3 ? 255 : ClampByte(t.One(a[i], b[i], c[i]));
+}
 
 // Horizontal pass from src into dst, vertical pass in dst.  Every column and
 // row is filtered, the taps beyond an edge repeating the edge pixel.  The
@@ -541,10 +602,20 @@ template <PixelLayout L>
 void RunSeparable(const FrameView& src, const FrameView& dst, int32_t width, int32_t height,
                   const ThreeTaps& across, const ThreeTaps& down, int32_t amount) {
     const Blend blend(amount);
+    constexpr int32_t n = BytesOf(L);
+    // Colour rows at full amount: whole rows at once, every byte being the
+    // channel of its own position, apart from the edge columns.
+    const bool rows = L != PixelLayout::kPacked && !blend.active;
+    const bool narrowAcross = across.Narrow(), narrowDown = down.Narrow();
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* in = src.Row(y);
         uint8_t* out = dst.Row(y);
+        const bool inner = rows && width > 2 && in != out;
+        if (inner)
+            CombineRow<L>(across, narrowAcross, in - n, in, in + n, size_t(n),
+                          size_t(width - 1) * n, out);
         for (int32_t x = 0; x < width; ++x) {
+            if (inner && x == 1) x = width - 1;
             int32_t left[3], centre[3], right[3], ch[3];
             ReadAt<L>(in, x > 0 ? x - 1 : 0, width, left);
             ReadAt<L>(in, x, width, centre);
@@ -555,9 +626,7 @@ void RunSeparable(const FrameView& src, const FrameView& dst, int32_t width, int
         }
     }
 
-    const size_t rowBytes = size_t(width) * (L == PixelLayout::kBgra  ? 4
-                                             : L == PixelLayout::kBgr ? 3
-                                                                      : 2);
+    const size_t rowBytes = size_t(width) * n;
     std::vector<uint8_t> buffers(2 * rowBytes);
     uint8_t* above = buffers.data();
     uint8_t* own = buffers.data() + rowBytes;
@@ -566,14 +635,18 @@ void RunSeparable(const FrameView& src, const FrameView& dst, int32_t width, int
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* below = y + 1 < height ? dst.Row(y + 1) : own;
         uint8_t* out = dst.Row(y);
-        for (int32_t x = 0; x < width; ++x) {
-            int32_t a[3], b[3], c[3], ch[3];
-            ReadAt<L>(above, x, width, a);
-            ReadAt<L>(own, x, width, b);
-            ReadAt<L>(below, x, width, c);
-            down.Combine(a, b, c, ch);
-            blend.Apply(b, ch);
-            WriteAt<L>(out, x, width, ch);
+        if (rows) {
+            CombineRow<L>(down, narrowDown, above, own, below, 0, rowBytes, out);
+        } else {
+            for (int32_t x = 0; x < width; ++x) {
+                int32_t a[3], b[3], c[3], ch[3];
+                ReadAt<L>(above, x, width, a);
+                ReadAt<L>(own, x, width, b);
+                ReadAt<L>(below, x, width, c);
+                down.Combine(a, b, c, ch);
+                blend.Apply(b, ch);
+                WriteAt<L>(out, x, width, ch);
+            }
         }
         std::swap(above, own);
         if (y + 1 < height) std::memcpy(own, dst.Row(y + 1), rowBytes);

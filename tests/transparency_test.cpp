@@ -2,7 +2,12 @@
 // rises, fading three-byte frames, and the seeded random shapes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
 #include "core/random.h"
+#include "core/sampling.h"
 #include "effects/colour/transparency.h"
 #include "host/standin_host.h"
 #include "tests/colour_test_support.h"
@@ -177,6 +182,58 @@ TEST_F(TransparencyTest, HolesWithoutValueDrawNoHole) {
         run.Set("Type", type).Set("Value", "0").Set("Border", "94");
         run.Render(in);
         EXPECT_EQ(Alphas(in), std::vector<uint8_t>(64, 255)) << type;
+    }
+}
+
+// The effect against the literal pixel-by-pixel rule: every shape evaluated
+// at every pixel through Evaluate, the random generator drawn as it goes.
+// Frame-level shortcuts (runs of equal levels, centres drawn once, fast
+// generator steps) must give the same bytes and leave the generator where
+// the literal rule leaves it.
+TEST_F(TransparencyTest, EveryShapeRendersAsThePixelByPixelRule) {
+    auto level = [](double e, double r) -> uint8_t {
+        if (e >= r) return 255;
+        if (e < -r) return 0;
+        return ClampToByte((e + r) * 255 / (2 * r));
+    };
+    const char* values[] = {"0", "0.2", "13", "37.4", "50", "72", "100"};
+    const char* borders[] = {"0", "1", "6", "25", "100"};
+    for (int type = 0; type < kTransparencyTypes; ++type) {
+        for (int bits : {32, 24}) {
+            for (size_t k = 0; k < std::size(values) * std::size(borders); ++k) {
+                const char* value = values[k % std::size(values)];
+                const char* border = borders[k / std::size(values)];
+                const bool invert = (k + size_t(type) + size_t(bits)) % 3 == 0;
+                const int W = bits == 32 ? 97 : 64, H = bits == 32 ? 61 : 43;
+                Frame in(FrameFormat{W, H, bits});
+                test::PaintTestPicture(in);
+                Frame want = in;
+                const double v = std::atof(value) * 0.01, r = std::atof(border) * 0.01;
+                const TransparencyShape& shape = *TransparencyShapeOf(type);
+                SeedRandom(99);
+                for (int i = 0; i < H; ++i)
+                    for (int j = 0; j < W; ++j) {
+                        const double e = shape.Evaluate(double(j) / W, double(i) / H, v, r);
+                        const uint8_t l = level(invert ? -e : e, r);
+                        uint8_t* p = want.Row(i) + j * (bits / 8);
+                        if (bits == 32)
+                            p[3] = std::min(p[3], l);
+                        else
+                            for (int c = 0; c < 3; ++c)
+                                p[c] = ClampToByte(double(l * p[c]) / 255);
+                    }
+                const int32_t next = NextRandom();
+                SeedRandom(99);
+                run.Set("Type", host::Narrow(kTransparencyTypeNames[type]))
+                    .Set("Value", value)
+                    .Set("Border", border)
+                    .Set("invert", invert ? "true" : "false");
+                run.Render(in);
+                ASSERT_EQ(in.Pixels(), want.Pixels()) << type << " v " << value << " r " << border
+                                                      << " invert " << invert << " " << bits;
+                ASSERT_EQ(NextRandom(), next) << type << " v " << value << " r " << border;
+            }
+        }
     }
 }
 

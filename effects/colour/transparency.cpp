@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "core/effect_base.h"
 #include "core/frame.h"
@@ -23,10 +24,58 @@ const char16_t* const kTransparencyTypeNames[kTransparencyTypes] = {
 
 void TransparencyShape::BeginFrame(double, double, ShapeFrame*) const {}
 
+uint8_t LevelMap::operator()(double e) const {
+    if (invert) e = -e;
+    if (e >= r) return 255;
+    if (e < -r) return 0;
+    return ClampToByte((e + r) * 255 / (2 * r));
+}
+
 namespace {
 
+// Fills columns [a, b) of a row whose opacity is monotonic there (never
+// rising or never falling from a to b - 1): where both ends agree, every
+// column between does too, so only the columns where the opacity changes are
+// evaluated.  opacityAt(j) gives column j's opacity; first and last are those
+// of a and b - 1.
+template <class OpacityAt>
+void FillMonotonic(const OpacityAt& opacityAt, int32_t a, int32_t b, uint8_t first, uint8_t last,
+                   LevelRuns* runs) {
+    if (first == last) {
+        runs->Add(b, first);
+        return;
+    }
+    // Short, or changing nearly every column (a soft border): every column.
+    if (b - a <= 8 || b - a <= 2 * std::abs(int32_t(last) - int32_t(first))) {
+        uint8_t* levels = runs->Columns();
+        levels[a] = first;
+        for (int32_t j = a + 1; j < b - 1; ++j)
+            levels[j] = opacityAt(j);
+        levels[b - 1] = last;
+        runs->AddVarying(b);
+        return;
+    }
+    const int32_t m = a + (b - a) / 2;
+    FillMonotonic(opacityAt, a, m, first, opacityAt(m - 1), runs);
+    FillMonotonic(opacityAt, m, b, opacityAt(m), last, runs);
+}
+
+// The same for [a, b), evaluating its ends first; an empty range adds nothing.
+template <class OpacityAt>
+void FillMonotonic(const OpacityAt& opacityAt, int32_t a, int32_t b, LevelRuns* runs) {
+    if (a < b) FillMonotonic(opacityAt, a, b, opacityAt(a), opacityAt(b - 1), runs);
+}
+
+// The first column in [a, b) whose x is not below a bound: xs only grows.
+int32_t FirstColumnFrom(const double* xs, int32_t a, int32_t b, double bound) {
+    return int32_t(std::lower_bound(xs + a, xs + b, bound) - xs);
+}
+
 // Shapes whose level depends on the point alone: the row loop calls the
-// shape's own Level directly.
+// shape's own Level directly.  Each shape splits a row into pieces over
+// which its level is monotonic in x, exactly so in floating point (every
+// operation on the way rounds monotonically), and the pieces are filled run
+// by run.
 template <class Shape>
 class PointShape : public TransparencyShape {
   public:
@@ -38,6 +87,19 @@ class PointShape : public TransparencyShape {
         for (int32_t j = 0; j < count; ++j)
             out[j] = Self().Level(xs[j], y, v, r);
     }
+    bool LevelRowRuns(const LevelRow& row, ShapeFrame*, LevelRuns* runs) const final {
+        int32_t ends[kMaxPieces];
+        const int32_t pieces = Self().Pieces(row, ends);
+        const auto opacityAt = [&](int32_t j) {
+            return row.map(Self().Level(row.xs[j], row.y, row.v, row.map.r));
+        };
+        for (int32_t k = 0, a = 0; k < pieces; a = ends[k++])
+            FillMonotonic(opacityAt, a, ends[k], runs);
+        return Self().SameEveryRow();
+    }
+
+  protected:
+    static constexpr int32_t kMaxPieces = 4;
 
   private:
     const Shape& Self() const { return static_cast<const Shape&>(*this); }
@@ -46,6 +108,13 @@ class PointShape : public TransparencyShape {
 class LinearShape final : public PointShape<LinearShape> {
   public:
     constexpr explicit LinearShape(int32_t direction) : direction_(direction) {}
+    // Left-right falls along the row and is the same in every row; the
+    // others are one level per row.
+    int32_t Pieces(const LevelRow& row, int32_t* ends) const {
+        ends[0] = row.count;
+        return 1;
+    }
+    bool SameEveryRow() const { return direction_ != 0; }
     double Level(double x, double y, double v, double) const {
         switch (direction_) {
             case 0:
@@ -66,6 +135,13 @@ class LinearShape final : public PointShape<LinearShape> {
 class EllipseShape final : public PointShape<EllipseShape> {
   public:
     constexpr explicit EllipseShape(double aspect) : aspect_(aspect) {}
+    // The distance falls up to the middle column and rises after it.
+    int32_t Pieces(const LevelRow& row, int32_t* ends) const {
+        ends[0] = FirstColumnFrom(row.xs, 0, row.count, 0.5);
+        ends[1] = row.count;
+        return 2;
+    }
+    bool SameEveryRow() const { return false; }
     double Level(double x, double y, double v, double) const {
         const double dx = (x - 0.5) * aspect_, dy = y - 0.5;
         return (Sqrt(dx * dx + dy * dy) - v) * -0.71;
@@ -77,6 +153,21 @@ class EllipseShape final : public PointShape<EllipseShape> {
 
 class BoxShape final : public PointShape<BoxShape> {
   public:
+    // Left of the box, its left half, its right half, right of it: the level
+    // rises over the first two and falls over the last two.  The halves meet
+    // where the right edge becomes the nearer one, as Level decides it.
+    int32_t Pieces(const LevelRow& row, int32_t* ends) const {
+        const double h = row.v / 2, lo = 0.5 - h, hi = 0.5 + h;
+        const int32_t n = row.count;
+        ends[0] = FirstColumnFrom(row.xs, 0, n, lo);
+        ends[2] = int32_t(std::upper_bound(row.xs + ends[0], row.xs + n, hi) - row.xs);
+        ends[1] = int32_t(std::partition_point(row.xs + ends[0], row.xs + ends[2],
+                                               [&](double x) { return !(hi - x < x - lo); }) -
+                          row.xs);
+        ends[3] = n;
+        return 4;
+    }
+    bool SameEveryRow() const { return false; }
     double Level(double x, double y, double v, double) const {
         const double h = v / 2, lo = 0.5 - h, hi = 0.5 + h;
         const bool left = x<lo, right = x> hi, above = y<lo, below = y> hi;
@@ -131,12 +222,83 @@ class HolesShape final : public TransparencyShape {
         }
     }
 
-    // The nearest centre by squared distance.  Centres are visited in order
-    // of their vertical distance, so the search stops once no further centre
-    // can come closer; the minimum is the same whatever the visiting order.
-    // (The early stop at best < radius - 1 cannot happen: radius < 1.)
     void EvaluateRow(double y, double, double, const double* xs, int32_t count, ShapeFrame* f,
                      double* out) const override {
+        OrderByRowDistance(y, f);
+        for (int32_t j = 0; j < count; ++j)
+            out[j] = LevelAt(xs[j], *f);
+    }
+
+    // Most of a row lies far from every centre or deep inside a disc, where
+    // the opacity is known without the nearest distance: far beyond
+    // radius + r the level exceeds the border, well inside radius - r it is
+    // below minus the border (and a nearer centre only lowers it further).
+    // Each centre near the row marks the columns it may reach and the columns
+    // it surely covers, with two columns to spare against rounding; only
+    // the columns marked the first way alone are searched exactly.
+    bool LevelRowRuns(const LevelRow& row, ShapeFrame* f, LevelRuns* runs) const override {
+        const uint8_t far = row.map(Sqrt(radius_ + 1) - radius_);
+        const size_t n = f->pointX.size();
+        if (n == 0) {
+            runs->Add(row.count, far);
+            return true;
+        }
+        const double r = row.map.r, spare = 2.0 / row.count;
+        const double reach = std::min(radius_ + 1, (radius_ + r + 1e-6) * (radius_ + r + 1e-6));
+        const double inner = radius_ - r - 1e-6;
+        const double cover = inner > 0 ? inner * inner : 0;
+        enum { kReachStart, kReachEnd, kCoverStart, kCoverEnd };
+        auto column = [&](double x) {
+            return int32_t(std::clamp(x * row.count, -1.0, double(row.count) + 1));
+        };
+        f->edges.clear();
+        for (size_t k = 0; k < n; ++k) {
+            const double dy = row.y - f->pointY[k], dy2 = dy * dy, px = f->pointX[k];
+            if (!(dy2 < reach)) continue;
+            const double out = Sqrt(reach - dy2) / 1.25 + spare;
+            f->edges.push_back({std::max(column(px - out) - 1, 0), kReachStart});
+            f->edges.push_back({std::min(column(px + out) + 2, row.count), kReachEnd});
+            if (!(dy2 < cover)) continue;
+            const double in = Sqrt(cover - dy2) / 1.25 - spare;
+            const int32_t first = std::max(column(px - in) + 1, 0);
+            const int32_t end = std::min(column(px + in), row.count);
+            if (in <= 0 || first >= end) continue;
+            f->edges.push_back({first, kCoverStart});
+            f->edges.push_back({end, kCoverEnd});
+        }
+        std::sort(f->edges.begin(), f->edges.end());
+        const uint8_t near = row.map(-radius_);
+        bool ordered = false;
+        int32_t reaching = 0, covering = 0, at = 0;
+        auto fill = [&](int32_t end) {
+            if (covering > 0 || reaching == 0) {
+                runs->Add(end, covering > 0 ? near : far);
+                return;
+            }
+            if (!ordered) OrderByRowDistance(row.y, f);
+            ordered = true;
+            uint8_t* levels = runs->Columns();
+            for (int32_t j = at; j < end; ++j) {
+                const double best = NearestWithin(row.xs[j], reach, *f);
+                levels[j] = best < reach ? row.map(Sqrt(best) - radius_) : far;
+            }
+            runs->AddVarying(end);
+        };
+        for (const auto& [edge, kind] : f->edges) {
+            if (edge > at) fill(edge);
+            at = std::max(at, edge);
+            reaching += kind == kReachStart ? 1 : kind == kReachEnd ? -1 : 0;
+            covering += kind == kCoverStart ? 1 : kind == kCoverEnd ? -1 : 0;
+        }
+        if (at < row.count) fill(row.count);
+        return false;
+    }
+
+  private:
+    double Count(double v) const { return factor_ * v * 50; }
+
+    // Orders the centres by their squared vertical distance to the row.
+    static void OrderByRowDistance(double y, ShapeFrame* f) {
         const size_t n = f->pointX.size();
         f->rowDistance.resize(n);
         f->nearestFirst.resize(n);
@@ -149,19 +311,31 @@ class HolesShape final : public TransparencyShape {
         std::sort(
             f->nearestFirst.begin(), f->nearestFirst.end(),
             [rowDistance](uint32_t a, uint32_t b) { return rowDistance[a] < rowDistance[b]; });
-        for (int32_t j = 0; j < count; ++j) {
-            double best = radius_ + 1;
-            for (uint32_t k : f->nearestFirst) {
-                if (!(rowDistance[k] < best)) break;
-                const double dx = (xs[j] - f->pointX[k]) * 1.25;
-                best = std::min(best, dx * dx + rowDistance[k]);
-            }
-            out[j] = Sqrt(best) - radius_;
-        }
     }
 
-  private:
-    double Count(double v) const { return factor_ * v * 50; }
+    // The level at x of the row last ordered: the nearest centre by squared
+    // distance.  Centres are visited in order of their vertical distance, so
+    // the search stops once no further centre can come closer; the minimum is
+    // the same whatever the visiting order.  (The early stop at
+    // best < radius - 1 cannot happen: radius < 1.)
+    double LevelAt(double x, const ShapeFrame& f) const {
+        return Sqrt(NearestWithin(x, radius_ + 1, f)) - radius_;
+    }
+
+    // The least squared distance from x on the row last ordered, when it is
+    // below bound (at most radius + 1); otherwise bound.  A bound below
+    // radius + 1 only spares the centres that could not come that near.
+    static double NearestWithin(double x, double bound, const ShapeFrame& f) {
+        const double* rowDistance = f.rowDistance.data();
+        double best = bound;
+        for (uint32_t k : f.nearestFirst) {
+            if (!(rowDistance[k] < best)) break;
+            const double dx = (x - f.pointX[k]) * 1.25;
+            best = std::min(best, dx * dx + rowDistance[k]);
+        }
+        return best;
+    }
+
     double radius_;
     int32_t factor_;
 };
@@ -173,11 +347,37 @@ class RandomShape final : public TransparencyShape {
         if (x == 0 && y == 0) SeedRandom(BorderSeed(r));
         return Draw(v);
     }
-    void BeginFrame(double, double r, ShapeFrame*) const override { SeedRandom(BorderSeed(r)); }
+    void BeginFrame(double v, double r, ShapeFrame* f) const override {
+        SeedRandom(BorderSeed(r));
+        // draw / 32767 < v grows false as the draw grows: find where.
+        uint32_t lo = 0, hi = kRandomMax + 1;
+        while (lo < hi) {
+            const uint32_t mid = (lo + hi) / 2;
+            if (double(int32_t(mid)) / 32767 < v)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        f->randomBelow = lo;
+    }
     void EvaluateRow(double, double v, double, const double*, int32_t count, ShapeFrame*,
                      double* out) const override {
         for (int32_t j = 0; j < count; ++j)
             out[j] = Draw(v);
+    }
+
+    // One draw per column, in order, drawn as a batch; the generator is
+    // left where the row's last draw leaves it.
+    bool LevelRowRuns(const LevelRow& row, ShapeFrame* f, LevelRuns* runs) const override {
+        const uint8_t transparent = row.map(-1.0), visible = row.map(1.0);
+        const int32_t below = int32_t(f->randomBelow);
+        f->draws.resize(size_t(row.count));
+        NextRandoms(f->draws.data(), f->draws.size());
+        uint8_t* out = runs->Columns();
+        for (int32_t j = 0; j < row.count; ++j)
+            out[j] = f->draws[size_t(j)] < below ? transparent : visible;
+        runs->AddVarying(row.count);
+        return false;
     }
 
   private:
@@ -211,13 +411,6 @@ constexpr ParamSpec kParamRows[] = {
     BooleanParam(kInvert, u"invert", false),
 };
 
-// The opacity (0..255) a signed level gives with border r.
-uint8_t LevelOf(double e, double r) {
-    if (e >= r) return 255;
-    if (e < -r) return 0;
-    return ClampToByte((e + r) * 255 / (2 * r));
-}
-
 // fade[level][ch]: a colour channel scaled by an opacity, rounded.
 const std::array<std::array<uint8_t, 256>, 256>& FadeTable() {
     static const auto table = [] {
@@ -248,33 +441,70 @@ struct Transparency : EffectBase {
         if (!shape || bytesPerPixel < 3 || frame.IsPacked422()) return kOk;
 
         const int32_t W = frameWidth, H = frameHeight;
-        xs_.resize(size_t(W));
-        levels_.resize(size_t(W));
-        for (int32_t j = 0; j < W; ++j)
-            xs_[size_t(j)] = double(j) / W;
-        const auto& fade = FadeTable();
-        const uint32_t bpp = bytesPerPixel;
+        if (xs_.size() != size_t(W)) {  // the columns' x, kept while the width holds
+            xs_.resize(size_t(W));
+            for (int32_t j = 0; j < W; ++j)
+                xs_[size_t(j)] = double(j) / W;
+        }
         shape->BeginFrame(v, r, &shapeFrame_);
+        const LevelRow row0{0, v, xs_.data(), W, {r, invert}};
+        bool same = false;
         for (int32_t i = 0; i < H; ++i) {
-            shape->EvaluateRow(double(i) / H, v, r, xs_.data(), W, &shapeFrame_, levels_.data());
-            uint8_t* p = frame.Row(i);
-            for (int32_t j = 0; j < W; ++j, p += bpp) {
-                const double e = levels_[size_t(j)];
-                const uint8_t level = LevelOf(invert ? -e : e, r);
-                if (bpp == 4) {
-                    if (level < p[3]) p[3] = level;
-                } else {
-                    p[0] = fade[level][p[0]];
-                    p[1] = fade[level][p[1]];
-                    p[2] = fade[level][p[2]];
-                }
+            if (!same) {
+                LevelRow row = row0;
+                row.y = double(i) / H;
+                runs_.Clear(W);
+                same = shape->LevelRowRuns(row, &shapeFrame_, &runs_);
             }
+            ApplyRow(frame.Row(i));
         }
         return kOk;
     }
 
   private:
-    std::vector<double> xs_, levels_;
+    // Lowers one row's alpha to its opacities, or fades its colours.  Fully
+    // visible runs leave the pixels as they are; fully transparent ones clear.
+    void ApplyRow(uint8_t* p) const {
+        const uint32_t bpp = bytesPerPixel;
+        const uint8_t* levels = runs_.Columns();
+        int32_t at = 0;
+        for (const LevelRun& run : runs_.Runs()) {
+            uint8_t* q = p + size_t(at) * bpp;
+            const int32_t n = run.end - at;
+            if (run.level == LevelRuns::kVarying) {
+                if (bpp == 4) {
+                    for (int32_t j = at; j < run.end; ++j, q += 4)
+                        q[3] = std::min(q[3], levels[j]);
+                } else {
+                    const auto& fade = FadeTable();
+                    for (int32_t j = at; j < run.end; ++j, q += bpp)
+                        Fade(fade, q, levels[j]);
+                }
+            } else if (run.level == 255) {
+                // min(alpha, 255) and a fade by 255 keep every byte
+            } else if (bpp == 4) {
+                const uint8_t level = uint8_t(run.level);
+                for (int32_t j = 0; j < n; ++j)
+                    q[4 * j + 3] = std::min(q[4 * j + 3], level);
+            } else if (run.level == 0 && bpp == 3) {
+                std::memset(q, 0, size_t(n) * 3);
+            } else {
+                const auto& fade = FadeTable();
+                for (int32_t j = 0; j < n; ++j, q += bpp)
+                    Fade(fade, q, uint8_t(run.level));
+            }
+            at = run.end;
+        }
+    }
+    static void Fade(const std::array<std::array<uint8_t, 256>, 256>& fade, uint8_t* p,
+                     uint8_t level) {
+        p[0] = fade[level][p[0]];
+        p[1] = fade[level][p[1]];
+        p[2] = fade[level][p[2]];
+    }
+
+    std::vector<double> xs_;
+    LevelRuns runs_;
     ShapeFrame shapeFrame_;
 };
 

@@ -5,16 +5,74 @@
 // shape's own constants lives in a ShapeFrame the caller owns.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vx {
 
+// The opacity (0..255) of a signed level with border r, after invert.  It
+// never decreases as the level grows (never increases under invert), which
+// lets a row be filled run by run wherever the level is monotonic.
+struct LevelMap {
+    double r;
+    bool invert;
+    uint8_t operator()(double e) const;
+};
+
+// One row's opacities as runs, left to right: run k covers the columns from
+// the end of run k - 1 up to end, all with one level, or, where the opacity
+// changes from column to column, each with its own level in Columns().
+struct LevelRun {
+    int32_t end;
+    int16_t level;  // kVarying: see Columns()
+};
+
+class LevelRuns {
+  public:
+    static constexpr int16_t kVarying = -1;
+
+    void Clear(int32_t count) {
+        runs_.clear();
+        columns_.resize(size_t(count));
+    }
+    // Appends columns up to end (exclusive) with one level.
+    void Add(int32_t end, uint8_t level) { Append(end, level); }
+    // Appends columns up to end whose levels the caller has written to
+    // Columns() at their own columns.
+    void AddVarying(int32_t end) { Append(end, kVarying); }
+    uint8_t* Columns() { return columns_.data(); }
+    const uint8_t* Columns() const { return columns_.data(); }
+    const std::vector<LevelRun>& Runs() const { return runs_; }
+
+  private:
+    void Append(int32_t end, int16_t level) {
+        if (!runs_.empty() && runs_.back().level == level)
+            runs_.back().end = end;
+        else
+            runs_.push_back({end, level});
+    }
+    std::vector<LevelRun> runs_;
+    std::vector<uint8_t> columns_;
+};
+
 // Per-frame working data of a shape, owned by the effect object.
 struct ShapeFrame {
-    std::vector<double> pointX, pointY;  // hole centres, 0..1
-    std::vector<double> rowDistance;     // squared vertical distance to each centre
-    std::vector<uint32_t> nearestFirst;  // centres ordered by that distance
+    std::vector<double> pointX, pointY;              // hole centres, 0..1
+    std::vector<double> rowDistance;                 // squared vertical distance to each centre
+    std::vector<uint32_t> nearestFirst;              // centres ordered by that distance
+    std::vector<std::pair<int32_t, int32_t>> edges;  // (column, kind) of hole spans in a row
+    std::vector<int32_t> draws;                      // one row's random draws
+    uint32_t randomBelow = 0;                        // draws below this are transparent
+};
+
+// One row to level: its y, the columns' x (0..1), the value and the map.
+struct LevelRow {
+    double y, v;
+    const double* xs;
+    int32_t count;
+    LevelMap map;
 };
 
 class TransparencyShape {
@@ -29,6 +87,11 @@ class TransparencyShape {
     virtual void BeginFrame(double v, double r, ShapeFrame* frame) const;
     virtual void EvaluateRow(double y, double v, double r, const double* xs, int32_t count,
                              ShapeFrame* frame, double* out) const = 0;
+
+    // The opacities of a row after BeginFrame, as the map gives them for
+    // EvaluateRow's levels; rows are asked top to bottom.  True when every
+    // row of the frame has these runs, so the caller may stop asking.
+    virtual bool LevelRowRuns(const LevelRow& row, ShapeFrame* frame, LevelRuns* runs) const = 0;
 
   protected:
     ~TransparencyShape() = default;

@@ -93,7 +93,7 @@ const std::vector<Row> kRows = {
     {"VXELighthouse", "defaults", {}, {"[in0]vignette=eval=frame[out]", AV_PIX_FMT_BGR24, {}}},
     {"VXEraser", "defaults", {}, {"[in0]delogo=x=20:y=20:w=60:h=40[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXEraser", "erase", {{"Preview border", "false"}}, {"[in0]delogo=x=20:y=20:w=60:h=40[out]", AV_PIX_FMT_YUV420P, {}}},
-    {"VXEraser", "erase-30%", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}, {"[in0]delogo=x=iw/10:y=ih/10:w=iw*3/10:h=ih*3/10[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXEraser", "erase-30%", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}, {"[in0]delogo=x=72:y=48:w=216:h=144[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXESpiral", "defaults", {}, {kRemap, AV_PIX_FMT_BGRA, {AV_PIX_FMT_GRAY16LE, AV_PIX_FMT_GRAY16LE}}},
     {"VXETransform", "none", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"2. effect", "perspective x"}, {"2. amount", "20"}, {"interpolate", "none"}},
      {"[in0]perspective=x0=10:y0=10:x1=W-20:y1=5:x2=0:y2=H:x3=W:y3=H-10:interpolation=linear:eval=frame[out]", AV_PIX_FMT_YUV444P, {}}},

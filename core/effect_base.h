@@ -48,6 +48,11 @@ struct RenderArgs {
         HostFrameHolder* h = inputs->holders[i];
         return h->ops->GetFrame(h);
     }
+    // The output frame and the first input frame are there.
+    bool HasFrames() const {
+        return output && inputs && inputs->holders && inputs->holders[0] && OutputFrame() &&
+               InputFrame(0);
+    }
 };
 
 // What Prepare keeps of the input frame.
@@ -137,7 +142,10 @@ struct EffectTables {
     }
     static Status VXAPI Process(EffectInterface* i, HostFrameHolder* o, HostInputList* in,
                                 HostRenderContext* c, void* u, HostServices* s) {
-        return Self<T>(i)->Process(RenderArgs{o, in, c, u, s});
+        const RenderArgs args{o, in, c, u, s};
+        // A holder that has lost its frame leaves nothing to render.
+        if (!args.HasFrames()) return kOk;
+        return Self<T>(i)->Process(args);
     }
     static Status VXAPI ExtraStep(EffectInterface*, HostFrameHolder*, HostInputList*,
                                   HostRenderContext*, void*, HostServices*) {

@@ -4,6 +4,7 @@ namespace vx {
 
 FrameView ViewFrame(HostFrame* frame) {
     FrameView v;
+    if (!frame) return v;  // no picture: zero size, no bits
     const HostFrameOps* ops = frame->ops;
     v.bits = ops->Bits(frame);
     v.pitch = ops->Pitch(frame);
@@ -58,7 +59,8 @@ ClipPosition ReadClipPosition(HostRenderContext* ctx) {
     int64_t den = int64_t(uint64_t(elapsed.unitsPerSecond) * uint64_t(duration->count));
     // A clip without duration stays at its start rather than dividing by zero.
     pos.progress = den != 0 ? double(num) / double(den) : 0.0;
-    if (elapsed.unitsPerSecond != 0) pos.seconds = double(elapsed.count) / double(elapsed.unitsPerSecond);
+    if (elapsed.unitsPerSecond != 0)
+        pos.seconds = double(elapsed.count) / double(elapsed.unitsPerSecond);
     return pos;
 }
 

@@ -1,6 +1,7 @@
 #include "core/sampling.h"
 
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,6 +23,19 @@ double Abs(double v) {
 }
 
 #if defined(__SSE2__)
+// Four non-negative sums (bytes 0 and 1 in lo, 2 and 3 in hi) stored as
+// ClampToByte stores them: + 0.5, held at 255, truncated.
+void StoreRounded(__m128d lo, __m128d hi, uint8_t* out) {
+    const __m128d half = _mm_set1_pd(0.5), top255 = _mm_set1_pd(255.0);
+    lo = _mm_min_pd(_mm_add_pd(lo, half), top255);
+    hi = _mm_min_pd(_mm_add_pd(hi, half), top255);
+    __m128i all = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+    all = _mm_packs_epi32(all, all);
+    all = _mm_packus_epi16(all, all);
+    const uint32_t packed = uint32_t(_mm_cvtsi128_si32(all));
+    std::memcpy(out, &packed, 4);
+}
+
 // Bytes 0..3 of a four-byte pixel and its right neighbour in two rows,
 // weighted as the bilinear sampler weighs them (top left, top right,
 // bottom left, bottom right, summed in that order) and stored with
@@ -37,7 +51,6 @@ void BlendFourBytes(const uint8_t* top, const uint8_t* bottom, const double w[4]
     const __m128i bl = _mm_unpacklo_epi16(b16, zero), br = _mm_unpackhi_epi16(b16, zero);
     const __m128d wtl = _mm_set1_pd(w[0]), wtr = _mm_set1_pd(w[1]);
     const __m128d wbl = _mm_set1_pd(w[2]), wbr = _mm_set1_pd(w[3]);
-    const __m128d half = _mm_set1_pd(0.5), top255 = _mm_set1_pd(255.0);
     // Bytes 0 and 1 from the low halves, bytes 2 and 3 from the high ones.
     __m128d lo = _mm_mul_pd(_mm_cvtepi32_pd(tl), wtl);
     lo = _mm_add_pd(lo, _mm_mul_pd(_mm_cvtepi32_pd(tr), wtr));
@@ -47,15 +60,41 @@ void BlendFourBytes(const uint8_t* top, const uint8_t* bottom, const double w[4]
     hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(tr, 0xEE)), wtr));
     hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(bl, 0xEE)), wbl));
     hi = _mm_add_pd(hi, _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(br, 0xEE)), wbr));
-    lo = _mm_min_pd(_mm_add_pd(lo, half), top255);
-    hi = _mm_min_pd(_mm_add_pd(hi, half), top255);
-    __m128i all = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
-    all = _mm_packs_epi32(all, all);
-    all = _mm_packus_epi16(all, all);
-    const uint32_t packed = uint32_t(_mm_cvtsi128_si32(all));
-    std::memcpy(out, &packed, 4);
+    StoreRounded(lo, hi, out);
 }
+
+// BlendFourBytes when two of the four weights are zero: the products of the
+// other two, summed, are the sum of all four (zero products add nothing to a
+// sum that is never negative).
+void BlendTwoPixels(const uint8_t* first, const uint8_t* second, double wFirst, double wSecond,
+                    uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    uint32_t p, q;
+    std::memcpy(&p, first, 4);
+    std::memcpy(&q, second, 4);
+    const __m128i f =
+        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(p)), zero), zero);
+    const __m128i s =
+        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(q)), zero), zero);
+    const __m128d wf = _mm_set1_pd(wFirst), ws = _mm_set1_pd(wSecond);
+    __m128d lo = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(f), wf), _mm_mul_pd(_mm_cvtepi32_pd(s), ws));
+    __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(f, 0xEE)), wf),
+                            _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xEE)), ws));
+    StoreRounded(lo, hi, out);
+}
+
 #endif
+
+// Where one column of a grid reads: its left source pixel, the fraction
+// towards the right one, and how many columns from here on copy consecutive
+// source pixels whenever the row fraction is zero (a weight of exactly 1 on
+// the top left pixel stores that pixel's bytes unchanged).
+struct GridColumn {
+    enum Kind : uint8_t { kOutside, kNearest, kBlend } kind;
+    uint32_t copyRun;
+    size_t offset;
+    double dx, rest;  // rest = 1 - dx
+};
 }  // namespace
 
 uint8_t ClampToByte(double v) {
@@ -235,6 +274,94 @@ void Sampler::SampleBilinearRow(uint32_t y, bool fieldAware, const double* xs, s
 #endif
     for (uint32_t x = 0; x < width; ++x)
         SampleBilinear(x, y, fieldAware, xs[x * xStride], ys[x * yStride]);
+}
+
+void Sampler::SampleBilinearGrid(bool fieldAware, const double* xs, const double* ys) const {
+    if (FieldsApart(fieldAware)) {
+        for (uint32_t y = 0; y < height; ++y)
+            SampleBilinearRow(y, fieldAware, xs, 1, ys + y, 0);
+        return;
+    }
+    const int32_t w = int32_t(width), h = int32_t(height);
+    const uint32_t n = bytesPerPixel;
+    std::vector<GridColumn> columns(width);
+    for (uint32_t x = 0; x < width; ++x) {
+        const double fx = xs[x];
+        GridColumn& c = columns[x];
+        c = GridColumn{GridColumn::kOutside, 0, 0, 0.0, 1.0};
+        if (!(fx >= 0.0) || fx >= double(width)) continue;
+        const int32_t ix = int32_t(fx);
+        c.offset = size_t(ix) * n;
+        c.kind = ix >= w - 2 ? GridColumn::kNearest : GridColumn::kBlend;
+        c.dx = fx - ix;
+        c.rest = 1.0 - c.dx;
+    }
+    for (uint32_t x = width; x-- > 0;) {
+        GridColumn& c = columns[x];
+        if (c.kind == GridColumn::kOutside || (c.kind == GridColumn::kBlend && c.dx != 0.0))
+            continue;
+        c.copyRun = 1;
+        if (x + 1 < width && columns[x + 1].copyRun && columns[x + 1].offset == c.offset + n)
+            c.copyRun += columns[x + 1].copyRun;
+    }
+    const uint8_t* origin = src.Row(0);
+    const ptrdiff_t step = h > 1 ? src.Row(1) - origin : 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* out = Dst(0, y);
+        const double fy = ys[y];
+        if (!(fy >= 0.0) || fy >= double(height)) {
+            for (uint32_t x = 0; x < width; ++x)
+                WriteOutside(x, y);
+            continue;
+        }
+        const int32_t iy = int32_t(fy);
+        const uint8_t* line = origin + iy * step;
+        const bool nearestRow = iy >= h - 1;
+        const double dy = fy - iy, restY = 1.0 - dy;
+        const bool whole = nearestRow || dy == 0.0;
+        for (uint32_t x = 0; x < width;) {
+            const GridColumn& c = columns[x];
+            uint8_t* o = out + size_t(x) * n;
+            const uint8_t* a = line + c.offset;
+            if (whole && c.copyRun) {
+                std::memcpy(o, a, size_t(c.copyRun) * n);
+                x += c.copyRun;
+                continue;
+            }
+#if defined(__SSE2__)
+            if (n == 4) {
+                if (c.kind == GridColumn::kOutside) {
+                    std::memcpy(o, outside, 4);
+                } else if (nearestRow || c.kind == GridColumn::kNearest) {
+                    std::memcpy(o, a, 4);
+                } else if (dy == 0.0) {
+                    BlendTwoPixels(a, a + 4, c.rest, c.dx, o);
+                } else if (c.dx == 0.0) {
+                    BlendTwoPixels(a, a + step, restY, dy, o);
+                } else {
+                    const double weights[4] = {c.rest * restY, c.dx * restY, dy * c.rest,
+                                               c.dx * dy};
+                    BlendFourBytes(a, a + step, weights, o);
+                }
+                ++x;
+                continue;
+            }
+#endif
+            ++x;
+            if (c.kind == GridColumn::kOutside) {
+                std::memcpy(o, outside, n > 4 ? 4 : n);
+            } else if (nearestRow || c.kind == GridColumn::kNearest) {
+                std::memcpy(o, a, n);
+            } else {
+                const double wTopLeft = c.rest * restY, wTopRight = c.dx * restY;
+                const double wBottomLeft = dy * c.rest, wBottomRight = c.dx * dy;
+                const uint8_t* b = a + step;
+                for (uint32_t i = 0; i < n; ++i)
+                    o[i] = ClampToByte(a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft +
+                                       b[i + n] * wBottomRight);
+            }
+        }
+    }
 }
 
 namespace {

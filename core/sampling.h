@@ -47,6 +47,10 @@ struct Sampler {
     // ys[x * yStride]): the same bytes, with the row addressed once.
     void SampleBilinearRow(uint32_t y, bool fieldAware, const double* xs, size_t xStride,
                            const double* ys, size_t yStride) const;
+    // SampleBilinearRow over the whole frame when column x reads at xs[x] in
+    // every row and row y at ys[y]: the same bytes, with each column's pixel
+    // and fraction split once per frame rather than once per pixel.
+    void SampleBilinearGrid(bool fieldAware, const double* xs, const double* ys) const;
 
   private:
     bool FieldsApart(bool fieldAware) const { return fieldAware && src.fieldCode == 1; }

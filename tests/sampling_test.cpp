@@ -55,8 +55,14 @@ TEST_F(SamplerFixture, PositionsOutsideGiveTheOutsideColourInEveryMode) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     for (int mode = -1; mode <= 5; ++mode) {
-        for (auto [fx, fy] : {std::pair{-0.1, 2.0}, {2.0, -0.1}, {16.0, 1.0}, {1.0, 12.0},
-                              {nan, 1.0}, {1.0, inf}, {-inf, 1.0}, {1e300, 1e300}}) {
+        for (auto [fx, fy] : {std::pair{-0.1, 2.0},
+                              {2.0, -0.1},
+                              {16.0, 1.0},
+                              {1.0, 12.0},
+                              {nan, 1.0},
+                              {1.0, inf},
+                              {-inf, 1.0},
+                              {1e300, 1e300}}) {
             SCOPED_TRACE(::testing::Message() << mode << " " << fx << "," << fy);
             dst.Fill(0);
             s.SamplePixel(4, 4, true, mode, fx, fy);
@@ -81,13 +87,56 @@ TEST_F(SamplerFixture, FieldAwareSamplingStaysInTheDestinationRowsField) {
     // Bilinear at a whole odd row from an even destination row blends rows 4 and 6.
     s.SampleBilinear(0, 2, true, 5.0, 5.0);
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(Out(0, 2)[c], ClampToByte(field.Row(4)[20 + c] * 1.0 * 1.0 +
-                                            field.Row(6)[20 + c] * 0.0))
+        EXPECT_EQ(Out(0, 2)[c],
+                  ClampToByte(field.Row(4)[20 + c] * 1.0 * 1.0 + field.Row(6)[20 + c] * 0.0))
             << c;
     // The last rows and the kernel's clamped rows stay inside the frame.
     for (int mode = 1; mode <= 4; ++mode)
-        for (uint32_t y = 0; y < 12; ++y) s.SamplePixel(3, y, true, mode, 7.3, 11.9);
+        for (uint32_t y = 0; y < 12; ++y)
+            s.SamplePixel(3, y, true, mode, 7.3, 11.9);
     EXPECT_TRUE(test::PaddingUntouched(dst));
+}
+
+// The grid sampler against the row sampler it stands in for, over sources
+// holding every byte value in every channel, with columns and rows that are
+// whole (copied), fractional, at the nearest-pixel edges and outside, in
+// every layout and with the fields kept apart.
+TEST(SamplerGrid, GivesTheRowSamplersBytesForEveryByteValue) {
+    constexpr int32_t w = 80, h = 34;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> xs, ys;
+    for (int32_t x = 0; x < w; ++x)
+        xs.push_back(x < 40 ? x + 3 : x < 50 ? 0.37 * x : x < 62 ? 80.0 - x * 1.25 : x - 2.0);
+    xs[5] = -0.25, xs[6] = nan, xs[7] = w - 1.5, xs[8] = w - 2.0, xs[9] = w;
+    for (int32_t y = 0; y < h; ++y)
+        ys.push_back(y < 10 ? y : y < 20 ? 1.5 + 0.75 * y : 40.0 - y);
+    ys[3] = -1.0, ys[4] = h - 0.5, ys[5] = h - 1.0, ys[6] = h - 2.0, ys[7] = nan;
+    for (const auto& layout : test::kLayouts) {
+        for (int32_t fieldCode : {0, 1}) {
+            SCOPED_TRACE(::testing::Message() << layout.name << " fields " << fieldCode);
+            host::FrameFormat format{
+                w, h, layout.bitsPerPixel, layout.pixelFormat, layout.bottomUp, layout.rowPadding};
+            host::Frame viaRows(format), viaGrid(format);
+            format.fieldCode = fieldCode;
+            host::Frame src(format);
+            const int32_t n = layout.bitsPerPixel / 8;
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t i = 0; i < n * w; ++i)  // rows 0..9 of columns 3..42: all 256 values
+                    src.Row(y)[i] = uint8_t(i / n + 40 * y + 85 * (i % n));
+            EffectBase effect;
+            effect.frameWidth = w;
+            effect.frameHeight = h;
+            effect.bytesPerPixel = n;
+            effect.outsideColor = {10, 20, 30, 40};
+            const Sampler rows(effect, ViewFrame(src.Host()), ViewFrame(viaRows.Host()));
+            const Sampler grid(effect, ViewFrame(src.Host()), ViewFrame(viaGrid.Host()));
+            for (int32_t y = 0; y < h; ++y)
+                rows.SampleBilinearRow(uint32_t(y), true, xs.data(), 1, &ys[y], 0);
+            grid.SampleBilinearGrid(true, xs.data(), ys.data());
+            EXPECT_EQ(viaGrid.Pixels(), viaRows.Pixels());
+            EXPECT_TRUE(test::PaddingUntouched(viaGrid));
+        }
+    }
 }
 
 TEST(ColourHelpers, ClampToByteRoundsHalfUpAndClips) {

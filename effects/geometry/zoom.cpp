@@ -40,21 +40,20 @@ struct Zoom : EffectBase {
 
 // --------------------------------------------------- shared pixel loop
 
-// Output pixel (x, y) samples the source at (columns[x], rowStart + y / zy).
-// The column positions are worked out once per frame.
-void RenderScaled(const Sampler& s, const std::vector<double>& columns, double rowStart,
-                  double zy) {
-    for (uint32_t y = 0; y < s.height; ++y) {
-        const double sy = rowStart + y / zy;
-        s.SampleBilinearRow(y, true, columns.data(), 1, &sy, 0);
-    }
+// Positions start + i / z for i from 0 to count - 1.
+std::vector<double> AxisPositions(uint32_t count, double start, double z) {
+    std::vector<double> positions(count);
+    for (uint32_t i = 0; i < count; ++i)
+        positions[i] = start + i / z;
+    return positions;
 }
 
-std::vector<double> ColumnPositions(uint32_t width, double start, double zx) {
-    std::vector<double> columns(width);
-    for (uint32_t x = 0; x < width; ++x)
-        columns[x] = start + x / zx;
-    return columns;
+// Output pixel (x, y) samples the source at (columnStart + x / zx,
+// rowStart + y / zy): x depends on the column only and y on the row only, so
+// the sampler splits each column's position once per frame.
+void RenderScaled(const Sampler& s, double columnStart, double zx, double rowStart, double zy) {
+    s.SampleBilinearGrid(true, AxisPositions(s.width, columnStart, zx).data(),
+                         AxisPositions(s.height, rowStart, zy).data());
 }
 
 // ---------------------------------------------------------------- Zoom2
@@ -86,7 +85,7 @@ struct Zoom2 : EffectBase {
         const double zx = MarginZoom(L, R), zy = MarginZoom(T, B);
         const double W = uint32_t(frameWidth), H = uint32_t(frameHeight);
         const Sampler s(*this, src, dst);
-        RenderScaled(s, ColumnPositions(s.width, W * L * 0.01, zx), H * T * 0.01, zy);
+        RenderScaled(s, W * L * 0.01, zx, H * T * 0.01, zy);
         return kOk;
     }
 };
@@ -130,7 +129,7 @@ struct ZoomAndMove : EffectBase {
                     s.WriteOutside(x, y);
             return kOk;
         }
-        RenderScaled(s, ColumnPositions(s.width, left, z), top, z);
+        RenderScaled(s, left, z, top, z);
         return kOk;
     }
 };

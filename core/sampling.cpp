@@ -364,6 +364,59 @@ void Sampler::SampleBilinearGrid(bool fieldAware, const double* xs, const double
     }
 }
 
+SplitPosition SplitPosition::Split(double fx, double fy, uint32_t width, uint32_t height) {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= double(width) || fy >= double(height))
+        return {-1, 0, 0.0, 0.0};
+    const int32_t ix = int32_t(fx), iy = int32_t(fy);
+    // Both differences are exact, so ix + dx and iy + dy give fx and fy back.
+    return {ix, iy, fx - ix, fy - iy};
+}
+
+void Sampler::SampleBilinearSplitRow(uint32_t y, bool fieldAware,
+                                     const SplitPosition* positions) const {
+    if (y >= height) return;
+    if (FieldsApart(fieldAware)) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const SplitPosition& p = positions[x];
+            if (p.column < 0)
+                WriteOutside(x, y);
+            else
+                SampleBilinear(x, y, fieldAware, p.column + p.dx, p.row + p.dy);
+        }
+        return;
+    }
+    const int32_t w = int32_t(width), h = int32_t(height);
+    const uint32_t n = bytesPerPixel;
+    const uint8_t* origin = src.Row(0);
+    const ptrdiff_t step = h > 1 ? src.Row(1) - origin : 0;
+    uint8_t* o = Dst(0, y);
+    for (uint32_t x = 0; x < width; ++x, o += n) {
+        const SplitPosition& p = positions[x];
+        if (p.column < 0) {
+            std::memcpy(o, outside, n > 4 ? 4 : n);
+            continue;
+        }
+        const uint8_t* a = origin + p.row * step + ptrdiff_t(p.column) * n;
+        if (p.row >= h - 1 || p.column >= w - 2) {
+            std::memcpy(o, a, n);  // the nearest pixel, as SampleBilinear
+            continue;
+        }
+        const double wTopLeft = (1.0 - p.dx) * (1.0 - p.dy), wTopRight = p.dx * (1.0 - p.dy);
+        const double wBottomLeft = p.dy * (1.0 - p.dx), wBottomRight = p.dx * p.dy;
+#if defined(__SSE2__)
+        if (n == 4) {
+            const double weights[4] = {wTopLeft, wTopRight, wBottomLeft, wBottomRight};
+            BlendFourBytes(a, a + step, weights, o);
+            continue;
+        }
+#endif
+        const uint8_t* b = a + step;
+        for (uint32_t i = 0; i < n; ++i)
+            o[i] = ClampToByte(a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft +
+                               b[i + n] * wBottomRight);
+    }
+}
+
 namespace {
 
 // The taps of one kernel sample: weights and clamped positions along each

@@ -19,6 +19,16 @@ enum InterpolationMode : int32_t {
 // The five names of the "interpolate" choice, in value order.
 extern const char16_t* const kInterpolationNames[5];
 
+// A source position split into its pixel and the fractions towards the next
+// column and row, as the bilinear sampler splits it; a column of -1 marks a
+// position outside the source.  Split positions can be kept across frames of
+// the same size: they hold no row pitch.
+struct SplitPosition {
+    int32_t column, row;
+    double dx, dy;
+    static SplitPosition Split(double fx, double fy, uint32_t width, uint32_t height);
+};
+
 // Everything a sampler needs for one frame: both frames, the effect's cached
 // geometry and the colour for positions outside the source.
 struct Sampler {
@@ -51,6 +61,8 @@ struct Sampler {
     // every row and row y at ys[y]: the same bytes, with each column's pixel
     // and fraction split once per frame rather than once per pixel.
     void SampleBilinearGrid(bool fieldAware, const double* xs, const double* ys) const;
+    // SampleBilinearRow for row y from positions already split by Split.
+    void SampleBilinearSplitRow(uint32_t y, bool fieldAware, const SplitPosition* positions) const;
 
   private:
     bool FieldsApart(bool fieldAware) const { return fieldAware && src.fieldCode == 1; }

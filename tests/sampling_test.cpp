@@ -97,11 +97,12 @@ TEST_F(SamplerFixture, FieldAwareSamplingStaysInTheDestinationRowsField) {
     EXPECT_TRUE(test::PaddingUntouched(dst));
 }
 
-// The grid sampler against the row sampler it stands in for, over sources
+// The grid sampler and split positions against the row sampler they stand
+// in for, over sources
 // holding every byte value in every channel, with columns and rows that are
 // whole (copied), fractional, at the nearest-pixel edges and outside, in
 // every layout and with the fields kept apart.
-TEST(SamplerGrid, GivesTheRowSamplersBytesForEveryByteValue) {
+TEST(SamplerGrid, GridAndSplitPositionsGiveTheRowSamplersBytesForEveryByteValue) {
     constexpr int32_t w = 80, h = 34;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<double> xs, ys;
@@ -116,7 +117,7 @@ TEST(SamplerGrid, GivesTheRowSamplersBytesForEveryByteValue) {
             SCOPED_TRACE(::testing::Message() << layout.name << " fields " << fieldCode);
             host::FrameFormat format{
                 w, h, layout.bitsPerPixel, layout.pixelFormat, layout.bottomUp, layout.rowPadding};
-            host::Frame viaRows(format), viaGrid(format);
+            host::Frame viaRows(format), viaGrid(format), viaSplit(format);
             format.fieldCode = fieldCode;
             host::Frame src(format);
             const int32_t n = layout.bitsPerPixel / 8;
@@ -130,11 +131,23 @@ TEST(SamplerGrid, GivesTheRowSamplersBytesForEveryByteValue) {
             effect.outsideColor = {10, 20, 30, 40};
             const Sampler rows(effect, ViewFrame(src.Host()), ViewFrame(viaRows.Host()));
             const Sampler grid(effect, ViewFrame(src.Host()), ViewFrame(viaGrid.Host()));
+            const Sampler split(effect, ViewFrame(src.Host()), ViewFrame(viaSplit.Host()));
             for (int32_t y = 0; y < h; ++y)
                 rows.SampleBilinearRow(uint32_t(y), true, xs.data(), 1, &ys[y], 0);
             grid.SampleBilinearGrid(true, xs.data(), ys.data());
             EXPECT_EQ(viaGrid.Pixels(), viaRows.Pixels());
             EXPECT_TRUE(test::PaddingUntouched(viaGrid));
+            for (int32_t y = 0; y < h; ++y) {
+                std::vector<SplitPosition> row;
+                for (int32_t x = 0; x < w; ++x)  // transposed too, for positions off the grid
+                    row.push_back(SplitPosition::Split(x & 1 ? ys[x % h] : xs[x], ys[y], w, h));
+                split.SampleBilinearSplitRow(uint32_t(y), true, row.data());
+                for (int32_t x = 0; x < w; ++x)
+                    rows.SampleBilinear(uint32_t(x), uint32_t(y), true, x & 1 ? ys[x % h] : xs[x],
+                                        ys[y]);
+            }
+            EXPECT_EQ(viaSplit.Pixels(), viaRows.Pixels());
+            EXPECT_TRUE(test::PaddingUntouched(viaSplit));
         }
     }
 }

@@ -27,20 +27,19 @@ constexpr double kFarOutside = 9999999.0;
 struct SourcePoint {
     double x, y;
 };
-static_assert(sizeof(SourcePoint) == 2 * sizeof(double));
 
 struct Spiral : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
 
-    // The source position of every output pixel, row-major; it depends only
-    // on the frame size and the three parameters, so it is worked out again
-    // only when one of them changes.
+    // The source position of every output pixel, row-major and split into
+    // pixel and fractions; it depends only on the frame size and the three
+    // parameters, so it is worked out again only when one of them changes.
     struct Key {
         uint32_t width = 0, height = 0;
         uint64_t cx = 0, cy = 0, twist = 0;  // bit patterns
         bool operator==(const Key&) const = default;
     } key;
-    std::vector<SourcePoint> positions;
+    std::vector<SplitPosition> positions;
 
     Status Process(const RenderArgs& args) {
         const FrameView src = ViewFrame(args.InputFrame());
@@ -69,16 +68,16 @@ struct Spiral : EffectBase {
                     }
                 return kOk;
             }
-            SourcePoint* p = positions.data();
+            SplitPosition* p = positions.data();
             for (uint32_t y = 0; y < H; ++y)
-                for (uint32_t x = 0; x < W; ++x)
-                    *p++ = SourceOf(x, y, cx, cy, twist);
+                for (uint32_t x = 0; x < W; ++x) {
+                    const SourcePoint s = SourceOf(x, y, cx, cy, twist);
+                    *p++ = SplitPosition::Split(s.x, s.y, W, H);
+                }
             key = wanted;
         }
-        for (uint32_t y = 0; y < H; ++y) {
-            const SourcePoint* row = positions.data() + size_t(y) * W;
-            sampler.SampleBilinearRow(y, true, &row->x, 2, &row->y, 2);
-        }
+        for (uint32_t y = 0; y < H; ++y)
+            sampler.SampleBilinearSplitRow(y, true, positions.data() + size_t(y) * W);
         return kOk;
     }
 

@@ -4,13 +4,24 @@
 #include "core/effect_base.h"
 #include "core/frame.h"
 #include "core/sampling.h"
+#include "effects/colour/colour_common.h"
 #include "effects/colour/gamma_table.h"
 #include "effects/effects.h"
 
 namespace vx {
 namespace {
 
-enum { kRed, kGreen, kBlue, kBrightness, kContrast, kIntensity, kGammaRed, kGammaGreen, kGammaBlue };
+enum {
+    kRed,
+    kGreen,
+    kBlue,
+    kBrightness,
+    kContrast,
+    kIntensity,
+    kGammaRed,
+    kGammaGreen,
+    kGammaBlue
+};
 
 constexpr ParamSpec kParamRows[] = {
     RealParam(kRed, u"Color red", 100, 0.1, 0, 200),
@@ -52,6 +63,53 @@ Settings ReadSettings(HostRenderContext* ctx) {
     return s;
 }
 
+// What one frame's pixels need, gathered for the pixel loop.
+struct Pass {
+    const Settings* s;
+    const double (*lut)[256];  // gain and contrast per channel and byte
+    const bool* curved;        // a gamma other than 1, per channel
+    const GammaTable* gamma;
+};
+
+// The pixel loop, one instance per pixel size and per use of the gamma
+// curves, so the alpha handling, the pixel step and the rounding are fixed at
+// compile time.  The byte stores could alias anything reached through a
+// pointer, so the loop reads its settings from locals.
+template <uint32_t kBpp, bool kCurved>
+void AdjustRows(const Pass& p, const FrameView& src, const FrameView& dst, int32_t width,
+                int32_t height) {
+    const double intensity = p.s->intensity;
+    const double(*lut)[256] = p.lut;
+    const bool curved[3] = {p.curved[0], p.curved[1], p.curved[2]};
+    const GammaTable* gamma = p.gamma;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* in = src.Row(y);
+        uint8_t* out = dst.Row(y);
+        for (int32_t x = 0; x < width; ++x, in += kBpp, out += kBpp) {
+            const double c1[3] = {lut[0][in[2]], lut[1][in[1]], lut[2][in[0]]};
+            const double m = (c1[0] + c1[1] + c1[2]) / 3;
+            uint8_t c[3];
+            for (int i = 0; i < 3; ++i) {
+                const double v = (c1[i] - m) * intensity + m;
+                c[i] = kCurved && curved[i] ? gamma[i].Map(v) : RoundToByte(v);
+            }
+            const uint8_t alpha = kBpp == 4 ? in[3] : 0;
+            out[0] = c[2];
+            out[1] = c[1];
+            out[2] = c[0];
+            if (kBpp == 4) out[3] = alpha == 0 ? 255 : alpha;
+        }
+    }
+}
+
+template <uint32_t kBpp>
+void AdjustRows(const Pass& p, const FrameView& src, const FrameView& dst, int32_t width,
+                int32_t height) {
+    if (p.curved[0] || p.curved[1] || p.curved[2])
+        AdjustRows<kBpp, true>(p, src, dst, width, height);
+    else
+        AdjustRows<kBpp, false>(p, src, dst, width, height);
+}
 
 struct ColorAdjust : EffectBase {
     static constexpr ParamTable kParams = kParamRows;
@@ -81,31 +139,19 @@ struct ColorAdjust : EffectBase {
                 gammaExponent_[c] = s.exponent[c];
             }
         }
-        const uint32_t bpp = bytesPerPixel;
-        for (int32_t y = 0; y < frameHeight; ++y) {
-            const uint8_t* in = src.Row(y);
-            uint8_t* out = dst.Row(y);
-            for (int32_t x = 0; x < frameWidth; ++x, in += bpp, out += bpp) {
-                const double c1[3] = {lut[0][in[2]], lut[1][in[1]], lut[2][in[0]]};
-                const double m = (c1[0] + c1[1] + c1[2]) / 3;
-                uint8_t c[3];
-                for (int i = 0; i < 3; ++i) {
-                    const double v = (c1[i] - m) * s.intensity + m;
-                    c[i] = curved[i] ? gamma_[i].Map(v) : ClampToByte(v);
-                }
-                const uint8_t alpha = bpp == 4 ? in[3] : 0;
-                out[0] = c[2];
-                out[1] = c[1];
-                out[2] = c[0];
-                if (bpp == 4) out[3] = alpha == 0 ? 255 : alpha;
-            }
-        }
+        const Pass pass{&s, lut, curved, gamma_};
+        if (bytesPerPixel == 4)
+            AdjustRows<4>(pass, src, dst, frameWidth, frameHeight);
+        else
+            AdjustRows<3>(pass, src, dst, frameWidth, frameHeight);
         return kOk;
     }
 };
 
 }  // namespace
 
-EffectInterface* CreateColorAdjust() { return CreateEffect<ColorAdjust>(); }
+EffectInterface* CreateColorAdjust() {
+    return CreateEffect<ColorAdjust>();
+}
 
 }  // namespace vx

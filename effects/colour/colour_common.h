@@ -24,6 +24,14 @@ inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& spec) 
     return v < spec.min ? int32_t(spec.min) : v > spec.max ? int32_t(spec.max) : v;
 }
 
+// ClampToByte for the inner loops of this directory: the same rounding,
+// inlined where a call per channel would cost more than the arithmetic.
+inline uint8_t RoundToByte(double v) {
+    if (!(v > 0.0)) return 0;  // also NaN
+    if (v >= 254.5) return 255;
+    return uint8_t(int32_t(v + 0.5));
+}
+
 inline uint8_t LimitToByte(int32_t v) {
     return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
 }

@@ -122,26 +122,43 @@ class TVInterference : public EffectBase {
         int32_t bw = int32_t(W * s), bh = int32_t(H * s);
         if (bw == 0) bw = 1;
         if (bh == 0) bh = 1;
+        const Thresholds thresholds(v);
+        // Frames with more blocks than draw values keep every draw's kind
+        // while "Value" stays: a lookup per block instead of four comparisons.
+        const int64_t draws = (int64_t(W) + bw - 1) / bw * ((int64_t(H) + bh - 1) / bh);
+        const bool tabled = draws > kRandomMax;
+        if (tabled && (v != kindsValue_ || kindOf_.empty())) {
+            kindOf_.resize(size_t(kRandomMax) + 1);
+            for (int32_t d = 0; d <= kRandomMax; ++d)
+                kindOf_[size_t(d)] = thresholds.KindOf(d);
+            kindsValue_ = v;
+        }
         if (bytesPerPixel == 4)
-            Disturb<4>(frame, Thresholds(v), bw, bh);
+            Disturb<4>(frame, thresholds, tabled, bw, bh);
         else
-            Disturb<3>(frame, Thresholds(v), bw, bh);
+            Disturb<3>(frame, thresholds, tabled, bw, bh);
         return kOk;
     }
 
   private:
     template <uint32_t kBpp>
-    void Disturb(const FrameView& frame, const Thresholds& thresholds, int32_t bw, int32_t bh) {
+    void Disturb(const FrameView& frame, const Thresholds& thresholds, bool tabled, int32_t bw,
+                 int32_t bh) {
         static const BlockTables tables;
         const int32_t W = frameWidth, H = frameHeight;
         const size_t blocks = size_t((int64_t(W) + bw - 1) / bw);
         draws_.resize(blocks);
         kinds_.resize(blocks);
+        const uint8_t* kindOf = kindOf_.data();
         // One draw per block, blocks left to right, bands top to bottom.
         for (int32_t y0 = 0; y0 < H; y0 += bh) {
             NextRandoms(draws_.data(), blocks);
-            for (size_t b = 0; b < blocks; ++b)
-                kinds_[b] = thresholds.KindOf(draws_[b]);
+            if (tabled)
+                for (size_t b = 0; b < blocks; ++b)
+                    kinds_[b] = kindOf[draws_[b]];
+            else
+                for (size_t b = 0; b < blocks; ++b)
+                    kinds_[b] = thresholds.KindOf(draws_[b]);
             const int32_t end = H - y0 < bh ? H : y0 + bh;
             for (int32_t y = y0; y < end; ++y)
                 DisturbRow<kBpp>(tables, kinds_.data(), W, bw, frame.Row(y));
@@ -150,6 +167,8 @@ class TVInterference : public EffectBase {
 
     std::vector<int32_t> draws_;
     std::vector<uint8_t> kinds_;
+    std::vector<uint8_t> kindOf_;  // the kind of each draw 0 .. kRandomMax
+    double kindsValue_ = 0;        // the value kindOf_ was built for
 };
 
 }  // namespace

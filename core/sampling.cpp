@@ -97,12 +97,6 @@ struct GridColumn {
 };
 }  // namespace
 
-uint8_t ClampToByte(double v) {
-    if (!(v > 0.0)) return 0;  // also NaN
-    if (v >= 254.5) return 255;
-    return uint8_t(int32_t(v + 0.5));
-}
-
 inline double CubicKernelInline(double x) {
     if (x <= 1.0) return 1.25 * x * x * x - 2.25 * x * x + 1.0;
     return -0.75 * x * x * x + 3.75 * x * x - 6.0 * x + 3.0;

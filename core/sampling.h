@@ -72,7 +72,13 @@ double CubicKernel(double x);
 double Spline16Kernel(double x);
 double Spline36Kernel(double x);
 
-uint8_t ClampToByte(double v);
+// Rounds to the nearest byte value, halves up; NaN and anything at or
+// below 0 give 0.  Inline: inner loops call it once per channel.
+inline uint8_t ClampToByte(double v) {
+    if (!(v > 0.0)) return 0;  // also NaN
+    if (v >= 254.5) return 255;
+    return uint8_t(int32_t(v + 0.5));
+}
 
 // Writes red, green, blue (clamped to 0..255) and, in 4-byte pixels, alpha
 // (255 for alpha <= 0, otherwise clamped to 255).

@@ -91,7 +91,7 @@ void AdjustRows(const Pass& p, const FrameView& src, const FrameView& dst, int32
             uint8_t c[3];
             for (int i = 0; i < 3; ++i) {
                 const double v = (c1[i] - m) * intensity + m;
-                c[i] = kCurved && curved[i] ? gamma[i].Map(v) : RoundToByte(v);
+                c[i] = kCurved && curved[i] ? gamma[i].Map(v) : ClampToByte(v);
             }
             const uint8_t alpha = kBpp == 4 ? in[3] : 0;
             out[0] = c[2];

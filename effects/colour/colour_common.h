@@ -12,24 +12,16 @@ namespace vx {
 // A real parameter held to the range it was declared with; NaN reads as 0
 // (then held to the range).  Values outside the range would otherwise size
 // buffers, loops and integer conversions beyond anything the effect can do.
-inline double ReadRealWithin(HostRenderContext* ctx, const ParamSpec& spec) {
-    double v = ReadReal(ctx, spec.id);
+inline double ReadRealWithin(HostRenderContext* ctx, const ParamSpec& param) {
+    double v = ReadReal(ctx, param.id);
     if (!(v == v)) v = 0.0;
-    return v < spec.min ? spec.min : v > spec.max ? spec.max : v;
+    return v < param.min ? param.min : v > param.max ? param.max : v;
 }
 
 // The same for an integer parameter.
-inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& spec) {
-    const int32_t v = ReadInteger(ctx, spec.id);
-    return v < spec.min ? int32_t(spec.min) : v > spec.max ? int32_t(spec.max) : v;
-}
-
-// ClampToByte for the inner loops of this directory: the same rounding,
-// inlined where a call per channel would cost more than the arithmetic.
-inline uint8_t RoundToByte(double v) {
-    if (!(v > 0.0)) return 0;  // also NaN
-    if (v >= 254.5) return 255;
-    return uint8_t(int32_t(v + 0.5));
+inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& param) {
+    const int32_t v = ReadInteger(ctx, param.id);
+    return v < param.min ? int32_t(param.min) : v > param.max ? int32_t(param.max) : v;
 }
 
 inline uint8_t LimitToByte(int32_t v) {

@@ -38,6 +38,10 @@ enum {
     kBgBlue = 16,
     kInterlaced = 17,
 };
+// ReadRenderSettings takes these in this order.
+static_assert(kBgTransparency == kInterpolate + 1 && kBgRed == kInterpolate + 2 &&
+              kBgGreen == kInterpolate + 3 && kBgBlue == kInterpolate + 4 &&
+              kInterlaced == kInterpolate + 5);
 
 constexpr ParamSpec Slot(int k, const char16_t* effectLabel, const char16_t* amountLabel,
                          bool amount) {
@@ -199,6 +203,15 @@ void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware,
     }
 }
 
+RenderSettings ReadRenderSettings(HostRenderContext* ctx, int32_t first, Rgba* outside) {
+    const int32_t mode = ReadChoice(ctx, first);
+    outside->alpha = uint8_t(ReadInteger(ctx, first + 1));
+    outside->red = ClampToByte(ReadReal(ctx, first + 2));
+    outside->green = ClampToByte(ReadReal(ctx, first + 3));
+    outside->blue = ClampToByte(ReadReal(ctx, first + 4));
+    return {mode, ReadBoolean(ctx, first + 5)};
+}
+
 namespace {
 
 struct Transform : EffectBase {
@@ -209,12 +222,7 @@ struct Transform : EffectBase {
         const FrameView dst = ViewFrame(args.OutputFrame());
         if (!FramesMatchPrepared(*this, src, dst)) return kOk;
         HostRenderContext* ctx = args.context;
-        const int32_t mode = ReadChoice(ctx, kInterpolate);
-        outsideColor.alpha = uint8_t(ReadInteger(ctx, kBgTransparency));
-        outsideColor.red = ClampToByte(ReadReal(ctx, kBgRed));
-        outsideColor.green = ClampToByte(ReadReal(ctx, kBgGreen));
-        outsideColor.blue = ClampToByte(ReadReal(ctx, kBgBlue));
-        const bool fieldAware = ReadBoolean(ctx, kInterlaced);
+        const auto [mode, fieldAware] = ReadRenderSettings(ctx, kInterpolate, &outsideColor);
 
         TransformStep steps[6];
         for (int k = 0; k < 6; ++k)

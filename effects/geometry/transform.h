@@ -30,6 +30,15 @@ Matrix3 MultiplyMatrices(const Matrix3& a, const Matrix3& b);
 // M = P1 * P2 * ... * Pn, skipping "nothing" and unknown codes.
 Matrix3 ComposeTransform(const TransformStep* steps, int count, uint32_t W, uint32_t H);
 
+// The settings that follow the operations in both transform effects, from
+// parameter `first` on: interpolation, background transparency, red, green,
+// blue and interlaced.  The background colour goes to *outside.
+struct RenderSettings {
+    int32_t mode;
+    bool fieldAware;
+};
+RenderSettings ReadRenderSettings(HostRenderContext* ctx, int32_t first, Rgba* outside);
+
 // Renders every output pixel from the source position M maps it to, with
 // coordinates centred on the frame's middle.  With guardZero a projective
 // denominator of 0 scales by 1; without it the division goes ahead and the

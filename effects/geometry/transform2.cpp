@@ -17,6 +17,10 @@ enum {
     kBgBlue = 25,
     kInterlaced = 26,
 };
+// ReadRenderSettings takes these in this order.
+static_assert(kBgTransparency == kInterpolate + 1 && kBgRed == kInterpolate + 2 &&
+              kBgGreen == kInterpolate + 3 && kBgBlue == kInterpolate + 4 &&
+              kInterlaced == kInterpolate + 5);
 
 enum Validity { kWholeClip = 0, kBeginning = 1, kEnd = 2, kMiddle = 3 };
 
@@ -121,12 +125,7 @@ struct Transform2 : EffectBase {
         const FrameView dst = ViewFrame(args.OutputFrame());
         if (!FramesMatchPrepared(*this, src, dst)) return kOk;
         HostRenderContext* ctx = args.context;
-        const int32_t mode = ReadChoice(ctx, kInterpolate);
-        outsideColor.alpha = uint8_t(ReadInteger(ctx, kBgTransparency));
-        outsideColor.red = ClampToByte(ReadReal(ctx, kBgRed));
-        outsideColor.green = ClampToByte(ReadReal(ctx, kBgGreen));
-        outsideColor.blue = ClampToByte(ReadReal(ctx, kBgBlue));
-        const bool fieldAware = ReadBoolean(ctx, kInterlaced);
+        const auto [mode, fieldAware] = ReadRenderSettings(ctx, kInterpolate, &outsideColor);
 
         KeyValues ops[kOperations];
         for (int k = 0; k < 3; ++k) {

@@ -391,6 +391,31 @@ int32_t SafeRadius(int32_t r) {
     return r < 0 ? 0 : r > kMaxRadius ? kMaxRadius : r;
 }
 
+// The integer and the real square kernel differ only in their number types
+// and their finishing step: one evaluation and one frame pass serve both.
+template <class Sum, class Coef, class Finish>
+void EvaluateSquare(const PixelProcessor& p, int32_t radius,
+                    const std::vector<KernelTap<Coef>>& taps, const Finish& finish,
+                    const FrameView& source, int32_t x, int32_t y, int32_t out[3]) {
+    const uint8_t* rows[2 * kMaxRadius + 1];
+    GatherRows(source, Limit(y, int32_t(p.height) - 1), radius, int32_t(p.height), rows);
+    x = Limit(x, int32_t(p.width) - 1);
+    Sum sum[3];
+    WithLayout(
+        p, [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(p.width), taps, sum); });
+    finish(sum, out);
+}
+
+template <class Sum, class Coef, class Finish>
+void RunSquare(const PixelProcessor& p, int32_t radius, const std::vector<KernelTap<Coef>>& taps,
+               const Finish& finish, const FrameView& source, const FrameView& destination,
+               int32_t amount) {
+    WithLayout(p, [&]<PixelLayout L>() {
+        Convolve<L, Coef, Sum>(source, destination, int32_t(p.width), int32_t(p.height), radius,
+                               taps, amount, finish);
+    });
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ PixelProcessor
@@ -447,14 +472,8 @@ IntegerKernel::IntegerKernel(int32_t r, std::span<const int32_t> c, int32_t d, i
       taps_(NonZeroTaps<int32_t>(radius, coefficients)) {}
 
 void IntegerKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int32_t out[3]) const {
-    const uint8_t* rows[2 * kMaxRadius + 1];
-    GatherRows(source, Limit(y, int32_t(height) - 1), radius, int32_t(height), rows);
-    x = Limit(x, int32_t(width) - 1);
-    const auto& taps = taps_;
-    int32_t sum[3];
-    WithLayout(*this,
-               [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
-    IntegerFinish(divisor, offset)(sum, out);
+    EvaluateSquare<int32_t>(*this, radius, taps_, IntegerFinish(divisor, offset), source, x, y,
+                            out);
 }
 
 void IntegerKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
@@ -466,12 +485,8 @@ void IntegerKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
 
 void IntegerKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
     Attach(source);
-    const auto& taps = taps_;
-    const IntegerFinish finish(divisor, offset);
-    WithLayout(*this, [&]<PixelLayout L>() {
-        Convolve<L, int32_t, int32_t>(source, destination, int32_t(width), int32_t(height), radius,
-                                      taps, amount, finish);
-    });
+    RunSquare<int32_t>(*this, radius, taps_, IntegerFinish(divisor, offset), source, destination,
+                       amount);
 }
 
 // ---------------------------------------------------------------- RealKernel
@@ -484,14 +499,7 @@ RealKernel::RealKernel(int32_t r, std::span<const double> c, double d, int32_t o
       taps_(NonZeroTaps<double>(radius, coefficients)) {}
 
 void RealKernel::Evaluate(const FrameView& source, int32_t x, int32_t y, int32_t out[3]) const {
-    const uint8_t* rows[2 * kMaxRadius + 1];
-    GatherRows(source, Limit(y, int32_t(height) - 1), radius, int32_t(height), rows);
-    x = Limit(x, int32_t(width) - 1);
-    const auto& taps = taps_;
-    double sum[3];
-    WithLayout(*this,
-               [&]<PixelLayout L>() { KernelSum<L>(rows, radius, x, int32_t(width), taps, sum); });
-    RealFinish(divisor, offset)(sum, out);
+    EvaluateSquare<double>(*this, radius, taps_, RealFinish(divisor, offset), source, x, y, out);
 }
 
 void RealKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
@@ -503,12 +511,8 @@ void RealKernel::ProcessPixel(const FrameView& source, int32_t x, int32_t y,
 
 void RealKernel::Run(const FrameView& source, const FrameView& destination, int32_t amount) {
     Attach(source);
-    const auto& taps = taps_;
-    const RealFinish finish(divisor, offset);
-    WithLayout(*this, [&]<PixelLayout L>() {
-        Convolve<L, double, double>(source, destination, int32_t(width), int32_t(height), radius,
-                                    taps, amount, finish);
-    });
+    RunSquare<double>(*this, radius, taps_, RealFinish(divisor, offset), source, destination,
+                      amount);
 }
 
 // ----------------------------------------------------------- SeparableKernel

@@ -17,18 +17,6 @@ std::vector<uint8_t> Px(Frame& f, int x, int y) {
     return {f.Row(y) + n * x, f.Row(y) + n * x + n};
 }
 
-void ExpectOddFramesStayInside(test::EffectRun& run, const std::string& what) {
-    for (auto fmt :
-         {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
-          FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
-        Frame in(fmt);
-        test::PaintTestPicture(in);
-        Frame* out = run.Render(in);
-        ASSERT_NE(out, nullptr) << what;
-        ASSERT_TRUE(test::PaddingUntouched(*out)) << what;
-    }
-}
-
 struct GearTest : ::testing::Test {
     host::EffectLibrary library = host::EffectLibrary::Linked();
     test::EffectRun run{library, "VXEGear"};
@@ -149,7 +137,7 @@ TEST_F(GearTest, HostileValuesStayInside) {
     for (const char* v : {"nan", "inf", "-inf", "1e300", "-1e300", "0"}) {
         for (const char* name : {"Pos x", "Radius", "Move"}) {
             run.Set(name, v);
-            ExpectOddFramesStayInside(run, std::string(name) + "=" + v);
+            test::ExpectOddFramesStayInside(run, std::string(name) + "=" + v);
             run.Set(name, "50");
         }
     }
@@ -277,7 +265,7 @@ TEST_F(LighthouseTest, HostileValuesStayInside) {
         for (const char* name : {"Pos y", "Width Top", "Turns", "Angle 2", "Color red"}) {
             run.Set(name, v).Set("Change Color", "true");
             run.instance().context().SetFrame(3);
-            ExpectOddFramesStayInside(run, std::string(name) + "=" + v);
+            test::ExpectOddFramesStayInside(run, std::string(name) + "=" + v);
             run.Set(name, "20");
         }
     }

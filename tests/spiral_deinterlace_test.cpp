@@ -21,20 +21,6 @@ std::vector<uint8_t> RowBytes(Frame& f, int y) {
     return {f.Row(y), f.Row(y) + f.Format().width * f.BytesPerPixel()};
 }
 
-// Renders a few bad frames with the current settings; nothing may be written
-// outside them.
-void ExpectOddFramesStayInside(test::EffectRun& run, const std::string& what) {
-    for (auto fmt :
-         {FrameFormat{1, 1, 32}, FrameFormat{2, 1, 24}, FrameFormat{7, 3, 24, 0, true, 2},
-          FrameFormat{6, 5, 16, 2, false, 3}, FrameFormat{5, 4, 32, 0, true, 1}}) {
-        Frame in(fmt);
-        test::PaintTestPicture(in);
-        Frame* out = run.Render(in);
-        ASSERT_NE(out, nullptr) << what;
-        ASSERT_TRUE(test::PaddingUntouched(*out)) << what;
-    }
-}
-
 struct SpiralTest : ::testing::Test {
     host::EffectLibrary library = host::EffectLibrary::Linked();
     test::EffectRun run{library, "VXESpiral"};
@@ -99,9 +85,9 @@ TEST_F(SpiralTest, PositionsCarriedOutsideTakeTheOutsideColour) {
 TEST_F(SpiralTest, HostileValuesStayInside) {
     for (const char* v : {"nan", "inf", "-inf", "1e300", "-1e300", "0"}) {
         run.Set("Pos x", v).Set("Amount", v);
-        ExpectOddFramesStayInside(run, v);
+        test::ExpectOddFramesStayInside(run, v);
         run.Set("Pos x", "50").Set("Pos y", v);
-        ExpectOddFramesStayInside(run, v);
+        test::ExpectOddFramesStayInside(run, v);
     }
 }
 
@@ -153,7 +139,7 @@ TEST_F(DeInterlaceTest, OneRowAndUnknownTypes) {
         out = run.Render(tall);
         for (int y = 0; y < 6; ++y)
             EXPECT_EQ(RowBytes(*out, y), RowBytes(tall, y & ~1)) << type;
-        ExpectOddFramesStayInside(run, std::to_string(type));
+        test::ExpectOddFramesStayInside(run, std::to_string(type));
     }
 }
 

@@ -141,4 +141,17 @@ void ExpectSameAsFreshInstances(const host::EffectLibrary& library, const std::s
     }
 }
 
+void ExpectOddFramesStayInside(EffectRun& run, const std::string& what) {
+    for (auto fmt :
+         {host::FrameFormat{1, 1, 32}, host::FrameFormat{2, 1, 24},
+          host::FrameFormat{7, 3, 24, 0, true, 2}, host::FrameFormat{6, 5, 16, 2, false, 3},
+          host::FrameFormat{5, 4, 32, 0, true, 1}}) {
+        host::Frame in(fmt);
+        PaintTestPicture(in);
+        host::Frame* out = run.Render(in);
+        ASSERT_NE(out, nullptr) << what;
+        ASSERT_TRUE(PaddingUntouched(*out)) << what;
+    }
+}
+
 }  // namespace vx::test

@@ -76,4 +76,9 @@ struct RenderStep {
 void ExpectSameAsFreshInstances(const host::EffectLibrary& library, const std::string& identifier,
                                 const std::vector<RenderStep>& steps);
 
+// Renders a few bad frames (1x1, odd sizes, padded, bottom-up, 4:2:2) with
+// the run's current settings; the effect must render each and write nothing
+// outside it.
+void ExpectOddFramesStayInside(EffectRun& run, const std::string& what);
+
 }  // namespace vx::test

@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -91,9 +92,9 @@ const std::vector<Row> kRows = {
     {"VXEKaleidoscope", "defaults", {}, {kRemap, AV_PIX_FMT_BGRA, {AV_PIX_FMT_GRAY16LE, AV_PIX_FMT_GRAY16LE}}},
     {"VXELens", "defaults", {}, {"[in0]lenscorrection=k1=-0.2:k2=0.05:i=bilinear[out]", AV_PIX_FMT_YUV444P, {}}},
     {"VXELighthouse", "defaults", {}, {"[in0]vignette=eval=frame[out]", AV_PIX_FMT_BGR24, {}}},
-    {"VXEraser", "defaults", {}, {"[in0]delogo=x=20:y=20:w=60:h=40[out]", AV_PIX_FMT_YUV420P, {}}},
-    {"VXEraser", "erase", {{"Preview border", "false"}}, {"[in0]delogo=x=20:y=20:w=60:h=40[out]", AV_PIX_FMT_YUV420P, {}}},
-    {"VXEraser", "erase-30%", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}, {"[in0]delogo=x=72:y=48:w=216:h=144[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXEraser", "defaults", {}, {"[in0]delogo=x=W%80:y=H%15:w=W%5:h=H%5[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXEraser", "erase", {{"Preview border", "false"}}, {"[in0]delogo=x=W%80:y=H%15:w=W%5:h=H%5[out]", AV_PIX_FMT_YUV420P, {}}},
+    {"VXEraser", "erase-30%", {{"Preview border", "false"}, {"Left Border", "10"}, {"Top Border", "10"}, {"Width", "30"}, {"Bottom Border", "30"}}, {"[in0]delogo=x=W%10:y=H%10:w=W%30:h=H%30[out]", AV_PIX_FMT_YUV420P, {}}},
     {"VXESpiral", "defaults", {}, {kRemap, AV_PIX_FMT_BGRA, {AV_PIX_FMT_GRAY16LE, AV_PIX_FMT_GRAY16LE}}},
     {"VXETransform", "none", {{"1. effect", "rotate"}, {"1. amount", "17"}, {"2. effect", "perspective x"}, {"2. amount", "20"}, {"interpolate", "none"}},
      {"[in0]perspective=x0=10:y0=10:x1=W-20:y1=5:x2=0:y2=H:x3=W:y3=H-10:interpolation=linear:eval=frame[out]", AV_PIX_FMT_YUV444P, {}}},
@@ -205,6 +206,18 @@ double PeerMs(const Peer& peer, int w, int h, double budget, std::string* error)
     std::string desc = peer.graph;
     for (size_t at; (at = desc.find("WxH")) != std::string::npos;)
         desc.replace(at, 3, std::to_string(w) + "x" + std::to_string(h));
+    // "W%p" and "H%p": p percent of the width or height, for rectangles
+    // that follow the frame size as the effect's own do.
+    for (size_t at = desc.find('%'); at != std::string::npos; at = desc.find('%', at + 1)) {
+        if (at == 0 || (desc[at - 1] != 'W' && desc[at - 1] != 'H')) continue;
+        size_t end = at + 1;
+        while (end < desc.size() && std::isdigit(static_cast<unsigned char>(desc[end]))) ++end;
+        if (end == at + 1) continue;
+        const int percent = std::atoi(desc.c_str() + at + 1);
+        const std::string value = std::to_string((desc[at - 1] == 'W' ? w : h) * percent / 100);
+        desc.replace(at - 1, end - at + 1, value);
+        at = at - 1 + value.size() - 1;
+    }
     int rc = avfilter_graph_parse_ptr(graph, desc.c_str(), &inputs, &outputs, nullptr);
     if (rc >= 0) rc = avfilter_graph_config(graph, nullptr);
     avfilter_inout_free(&inputs);

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/effect_base.h"
 #include "core/frame.h"
 #include "core/library.h"
@@ -82,6 +86,41 @@ Rect EvenRect(Rect r) {
     auto even = [](int32_t v) { return v >= 0 ? v & ~1 : -((-v + 1) & ~1); };
     return {even(r.L), even(r.R), even(r.T), even(r.B)};
 }
+
+// Division of the non-negative 32-bit sums of one rectangle by one divisor:
+// a multiply by the reciprocal rounded up to 2^-shift and a shift.  The
+// reciprocal's error stays below 1/divisor for every numerator up to
+// `largest` (largest·divisor <= 2^shift), so every quotient is exact.
+class ExactDivider {
+  public:
+    // Usable when largest·divisor stays below 2^62.
+    static bool Fits(uint64_t divisor, uint64_t largest) {
+        return divisor > 0 && largest < (uint64_t(1) << 31) &&
+               largest <= (uint64_t(1) << 31) / divisor * (uint64_t(1) << 31);
+    }
+
+    ExactDivider(uint32_t divisor, uint32_t largest) {
+        const uint64_t bound = uint64_t(largest) * divisor;
+        while ((uint64_t(1) << shift_) < bound)
+            ++shift_;
+        multiplier_ = ((uint64_t(1) << shift_) + divisor - 1) / divisor;
+    }
+
+    uint32_t operator()(uint32_t n) const { return uint32_t((n * multiplier_) >> shift_); }
+
+  private:
+    uint64_t multiplier_ = 0;
+    int shift_ = 0;
+};
+
+// The least distance from the rectangle's sides at which the fade weight
+// 0.2 · distance reaches 1.
+const int32_t kOpaqueFrom = [] {
+    int32_t k = 0;
+    while (0.2 * k < 1)
+        ++k;
+    return k;
+}();
 
 // Three bytes of a border sample: red, green, blue or luma, U, V.
 struct Sample {
@@ -171,26 +210,73 @@ struct Eraser : EffectBase {
     void EraseRgb(const FrameView& f, const Rect& r) {
         const int32_t w0 = r.w0(), h0 = r.h0(), S = w0 + h0;
         if (w0 <= 0 || h0 <= 0) return;
-        const uint32_t bpp = bytesPerPixel;
         // Rows T - 1 and B + 1 lie outside the rectangle and keep their colours.
         std::vector<Sample> top(static_cast<size_t>(w0)), bottom(static_cast<size_t>(w0));
         for (int32_t dx = 0; dx < w0; ++dx) {
             top[size_t(dx)] = RgbHorizontal(f, r.L + dx, r.T - 1);
             bottom[size_t(dx)] = RgbHorizontal(f, r.L + dx, r.B + 1);
         }
+        // Every sample is at most 255, the four weights are positive and
+        // each below S, so a sum stays within 0 .. 1020·S.
+        const uint64_t largest = 1020 * uint64_t(S);
+        if (ExactDivider::Fits(3 * uint64_t(S), largest))
+            EraseRgbRows(f, r, top.data(), bottom.data(),
+                         ExactDivider(3 * uint32_t(S), uint32_t(largest)));
+        else
+            EraseRgbRows(f, r, top.data(), bottom.data(),
+                         [S](uint64_t sum) { return sum / (3 * uint64_t(S)); });
+    }
+
+    // The rectangle's rows, each byte the border colours weighed by the
+    // distances to the four sides (sum / 3·S, at most 255), faded in over
+    // the first pixels from each side: byte·(1 - w) + mixed·w, truncated.
+    // Sums are kept in the divider's own integer type.
+    template <class Divide>
+    void EraseRgbRows(const FrameView& f, const Rect& r, const Sample* top, const Sample* bottom,
+                      const Divide& divide) {
+        using Sum = decltype(divide(0));
+        const int32_t w0 = r.w0(), h0 = r.h0(), S = w0 + h0;
+        const uint32_t bpp = bytesPerPixel;
         for (int32_t y = r.T; y < r.B; ++y) {
-            const int32_t dy = y - r.T;
+            const int32_t dy = y - r.T, rowEdge = std::min(dy, h0 - dy);
             const Sample left = RgbVertical(f, r.L - 1, y), right = RgbVertical(f, r.R + 1, y);
-            uint8_t* row = f.Row(y);
-            for (int32_t dx = 0; dx < w0; ++dx) {
-                uint8_t* p = row + size_t(r.L + dx) * bpp;
-                const double w = EraseWeight(r, dx, dy);
+            const Sum topWeight = Sum(S - dy), bottomWeight = Sum(w0 + dy);
+            // The left and right parts of the sum, moved along the row by
+            // right - left per pixel (a difference that may be negative, so
+            // it is added with wrap-around; the sum itself never is).
+            Sum side[3], step[3];
+            for (int c = 0; c < 3; ++c) {
+                side[c] = Sum(left.c[c]) * Sum(S) + Sum(right.c[c]) * Sum(h0);
+                step[c] = Sum(right.c[c]) - Sum(left.c[c]);
+            }
+            // Without a mask the weight reaches 1 at kOpaqueFrom pixels from
+            // every side; between those columns the mixed colour is stored
+            // as it is.
+            int32_t opaqueBegin = w0, opaqueEnd = w0;
+            if (!mask && rowEdge >= kOpaqueFrom && w0 > 2 * kOpaqueFrom) {
+                opaqueBegin = kOpaqueFrom;
+                opaqueEnd = w0 - kOpaqueFrom + 1;
+            }
+            uint8_t* p = f.Row(y) + size_t(r.L) * bpp;
+            for (int32_t dx = 0; dx < w0; ++dx, p += bpp) {
+                const Sample& t = top[dx];
+                const Sample& b = bottom[dx];
+                if (dx >= opaqueBegin && dx < opaqueEnd) {
+                    for (int c = 0; c < 3; ++c) {
+                        const Sum sum =
+                            Sum(t.c[c]) * topWeight + Sum(b.c[c]) * bottomWeight + side[c];
+                        side[c] += step[c];
+                        p[2 - c] = uint8_t(std::min<Sum>(divide(sum), 255));
+                    }
+                    if (bpp == 4) p[3] = 255;
+                    continue;
+                }
+                const double w =
+                    mask ? EraseWeight(r, dx, dy) : 0.2 * std::min({dx, w0 - dx, rowEdge});
                 for (int c = 0; c < 3; ++c) {
-                    const int64_t sum = int64_t(top[size_t(dx)].c[c]) * (S - dy) +
-                                        int64_t(bottom[size_t(dx)].c[c]) * (w0 + dy) +
-                                        int64_t(left.c[c]) * (S - dx) +
-                                        int64_t(right.c[c]) * (h0 + dx);
-                    const int32_t mixed = int32_t(std::clamp<int64_t>(sum / (3 * S), 0, 255));
+                    const Sum sum = Sum(t.c[c]) * topWeight + Sum(b.c[c]) * bottomWeight + side[c];
+                    side[c] += step[c];
+                    const int32_t mixed = int32_t(std::min<Sum>(divide(sum), 255));
                     uint8_t& byte = p[2 - c];  // red, green, blue at bytes 2, 1, 0
                     const int32_t v = w >= 1 ? mixed : int32_t(byte * (1 - w) + mixed * w);
                     byte = uint8_t(std::clamp(v, 0, 255));
@@ -232,27 +318,39 @@ struct Eraser : EffectBase {
     uint8_t* PixelAt(uint8_t* row, int32_t x) const { return row + size_t(x) * bytesPerPixel; }
 
     // Each colour channel halved (the integer part of channel * 0.5, a
-    // shift), alpha opaque.
+    // shift), alpha opaque.  Sixteen bytes at a time: in 3-byte pixels every
+    // byte is a colour byte.
     void DimPixels(uint8_t* p, int32_t n) const {
-        if (bytesPerPixel == 4) {
-            int32_t i = 0;
-            for (; i + 2 <= n; i += 2, p += 8) {  // two pixels a word
-                uint64_t px;
-                std::memcpy(&px, p, 8);
-                px = (px >> 1 & 0x007F7F7F007F7F7Full) | 0xFF000000FF000000ull;
-                std::memcpy(p, &px, 8);
-            }
-            for (; i < n; ++i, p += 4) {
-                uint32_t px;
-                std::memcpy(&px, p, 4);
-                px = (px >> 1 & 0x007F7F7Fu) | 0xFF000000u;
-                std::memcpy(p, &px, 4);
-            }
+        const bool withAlpha = bytesPerPixel == 4;
+        size_t bytes = size_t(n) * bytesPerPixel;
+#if defined(__SSE2__)
+        const __m128i low7x4 = withAlpha ? _mm_set1_epi32(0x007F7F7F) : _mm_set1_epi8(0x7F);
+        const __m128i opaquex4 =
+            withAlpha ? _mm_set1_epi32(int32_t(0xFF000000u)) : _mm_setzero_si128();
+        for (; bytes >= 16; bytes -= 16, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i dim = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 1), low7x4), opaquex4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), dim);
+        }
+#endif
+        const uint64_t low7 = withAlpha ? 0x007F7F7F007F7F7Full : 0x7F7F7F7F7F7F7F7Full;
+        const uint64_t opaque = withAlpha ? 0xFF000000FF000000ull : 0;
+        for (; bytes >= 8; bytes -= 8, p += 8) {
+            uint64_t px;
+            std::memcpy(&px, p, 8);
+            px = (px >> 1 & low7) | opaque;
+            std::memcpy(p, &px, 8);
+        }
+        // The rest: whole pixels, one (4-byte) or a byte at a time.
+        if (withAlpha && bytes == 4) {
+            uint32_t px;
+            std::memcpy(&px, p, 4);
+            px = (px >> 1 & 0x007F7F7Fu) | 0xFF000000u;
+            std::memcpy(p, &px, 4);
             return;
         }
-        for (int32_t i = 0; i < n; ++i, p += bytesPerPixel)
-            for (int c = 0; c < 3; ++c)
-                p[c] = uint8_t(p[c] >> 1);
+        for (; bytes > 0; --bytes, ++p)
+            *p = uint8_t(*p >> 1);
     }
 
     void BlackPixels(uint8_t* p, int32_t n) const {

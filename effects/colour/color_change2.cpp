@@ -10,7 +10,6 @@
 #include "effects/colour/color_change.h"
 #include "effects/colour/colour_common.h"
 #include "effects/effects.h"
-#include "effects/geometry/pixel_processor.h"
 
 namespace vx {
 namespace {
@@ -114,11 +113,67 @@ void RenderKey(const Settings& s, const FrameView& src, const FrameView& compare
     }
 }
 
-// The 5 x 5 box: all weights 1, divided by 25.
-IntegerKernel SmoothingKernel() {
-    static const std::vector<int32_t> ones(25, 1);
-    return IntegerKernel(2, ones, 25, 0);
-}
+// The 5 x 5 box average of bytes 0..2 of every pixel, taps beyond the edges
+// repeating the edge pixels: the integer sum of the 25 taps times 1/25,
+// truncated, as the shared integer kernel with weights 1 and divisor 25 gives
+// it.  The sums run: each column keeps the sum of its five rows as the window
+// moves down, and five column sums slide along the row.  Byte 3 of 4-byte
+// pixels is not written; the selection never looks at it.
+class BoxAverage5 {
+  public:
+    BoxAverage5() {
+        for (int32_t sum = 0; sum < kSums; ++sum)
+            average_[sum] = uint8_t(int32_t(sum * (1.0 / 25)));
+    }
+
+    void Run(const FrameView& src, int32_t width, int32_t height, uint32_t bpp,
+             const FrameView& out) {
+        const size_t n = size_t(width) * 3;
+        columns_.assign(n, 0);
+        for (int32_t dy = -2; dy <= 2; ++dy)
+            AddRow(src.Row(Clamp(dy, height)), width, bpp, 1);
+        for (int32_t y = 0; y < height; ++y) {
+            if (y > 0) {
+                AddRow(src.Row(Clamp(y + 2, height)), width, bpp, 1);
+                AddRow(src.Row(Clamp(y - 3, height)), width, bpp, -1);
+            }
+            AverageRow(width, bpp, out.Row(y));
+        }
+    }
+
+  private:
+    static constexpr int32_t kSums = 25 * 255 + 1;
+
+    static int32_t Clamp(int32_t v, int32_t size) { return v < 0 ? 0 : v >= size ? size - 1 : v; }
+
+    void AddRow(const uint8_t* row, int32_t width, uint32_t bpp, int32_t sign) {
+        int32_t* col = columns_.data();
+        for (int32_t x = 0; x < width; ++x, row += bpp, col += 3) {
+            col[0] += sign * row[0];
+            col[1] += sign * row[1];
+            col[2] += sign * row[2];
+        }
+    }
+
+    void AverageRow(int32_t width, uint32_t bpp, uint8_t* out) const {
+        const int32_t* col = columns_.data();
+        int32_t sum[3] = {0, 0, 0};
+        for (int32_t dx = -2; dx <= 2; ++dx)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += col[3 * Clamp(dx, width) + c];
+        for (int32_t x = 0; x < width; ++x, out += bpp) {
+            for (int c = 0; c < 3; ++c)
+                out[c] = average_[sum[c]];
+            const int32_t* enter = col + 3 * Clamp(x + 3, width);
+            const int32_t* leave = col + 3 * Clamp(x - 2, width);
+            for (int c = 0; c < 3; ++c)
+                sum[c] += enter[c] - leave[c];
+        }
+    }
+
+    uint8_t average_[kSums];
+    std::vector<int32_t> columns_;  // per column and channel: the sum of the window's rows
+};
 
 class ColorChange2 : public EffectBase {
   public:
@@ -152,11 +207,12 @@ class ColorChange2 : public EffectBase {
         average.bits = smoothed_.data();
         average.pitch = ptrdiff_t(pitch);
         average.bottomUp = false;
-        SmoothingKernel().Run(src, average, 100);
+        box_.Run(src, frameWidth, frameHeight, bytesPerPixel, average);
         return average;
     }
 
     std::vector<uint8_t> smoothed_;
+    BoxAverage5 box_;
 };
 
 }  // namespace

@@ -366,6 +366,46 @@ SplitPosition SplitPosition::Split(double fx, double fy, uint32_t width, uint32_
     return {ix, iy, fx - ix, fy - iy};
 }
 
+namespace {
+
+// SampleBilinearSplitRow for N bytes per pixel (2 to 4): copies of a
+// known size instead of calls.
+template <uint32_t N>
+void BilinearSplitRow(const Sampler& s, uint32_t y, const SplitPosition* positions) {
+    const int32_t w = int32_t(s.width), h = int32_t(s.height);
+    constexpr uint32_t n = N;
+    const uint8_t* origin = s.src.Row(0);
+    const ptrdiff_t step = h > 1 ? s.src.Row(1) - origin : 0;
+    uint8_t* o = s.Dst(0, y);
+    for (uint32_t x = 0; x < s.width; ++x, o += n) {
+        const SplitPosition& p = positions[x];
+        if (p.column < 0) {
+            std::memcpy(o, s.outside, n);
+            continue;
+        }
+        const uint8_t* a = origin + p.row * step + ptrdiff_t(p.column) * n;
+        if (p.row >= h - 1 || p.column >= w - 2) {
+            std::memcpy(o, a, n);  // the nearest pixel, as SampleBilinear
+            continue;
+        }
+        const double wTopLeft = (1.0 - p.dx) * (1.0 - p.dy), wTopRight = p.dx * (1.0 - p.dy);
+        const double wBottomLeft = p.dy * (1.0 - p.dx), wBottomRight = p.dx * p.dy;
+#if defined(__SSE2__)
+        if constexpr (n == 4) {
+            const double weights[4] = {wTopLeft, wTopRight, wBottomLeft, wBottomRight};
+            BlendFourBytes(a, a + step, weights, o);
+            continue;
+        }
+#endif
+        const uint8_t* b = a + step;
+        for (uint32_t i = 0; i < n; ++i)
+            o[i] = ClampToByte(a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft +
+                               b[i + n] * wBottomRight);
+    }
+}
+
+}  // namespace
+
 void Sampler::SampleBilinearSplitRow(uint32_t y, bool fieldAware,
                                      const SplitPosition* positions) const {
     if (y >= height) return;
@@ -379,35 +419,16 @@ void Sampler::SampleBilinearSplitRow(uint32_t y, bool fieldAware,
         }
         return;
     }
-    const int32_t w = int32_t(width), h = int32_t(height);
-    const uint32_t n = bytesPerPixel;
-    const uint8_t* origin = src.Row(0);
-    const ptrdiff_t step = h > 1 ? src.Row(1) - origin : 0;
-    uint8_t* o = Dst(0, y);
-    for (uint32_t x = 0; x < width; ++x, o += n) {
-        const SplitPosition& p = positions[x];
-        if (p.column < 0) {
-            std::memcpy(o, outside, n > 4 ? 4 : n);
-            continue;
-        }
-        const uint8_t* a = origin + p.row * step + ptrdiff_t(p.column) * n;
-        if (p.row >= h - 1 || p.column >= w - 2) {
-            std::memcpy(o, a, n);  // the nearest pixel, as SampleBilinear
-            continue;
-        }
-        const double wTopLeft = (1.0 - p.dx) * (1.0 - p.dy), wTopRight = p.dx * (1.0 - p.dy);
-        const double wBottomLeft = p.dy * (1.0 - p.dx), wBottomRight = p.dx * p.dy;
-#if defined(__SSE2__)
-        if (n == 4) {
-            const double weights[4] = {wTopLeft, wTopRight, wBottomLeft, wBottomRight};
-            BlendFourBytes(a, a + step, weights, o);
-            continue;
-        }
-#endif
-        const uint8_t* b = a + step;
-        for (uint32_t i = 0; i < n; ++i)
-            o[i] = ClampToByte(a[i] * wTopLeft + a[i + n] * wTopRight + b[i] * wBottomLeft +
-                               b[i + n] * wBottomRight);
+    switch (bytesPerPixel) {
+        case 4:
+            BilinearSplitRow<4>(*this, y, positions);
+            break;
+        case 3:
+            BilinearSplitRow<3>(*this, y, positions);
+            break;
+        default:
+            BilinearSplitRow<2>(*this, y, positions);
+            break;
     }
 }
 

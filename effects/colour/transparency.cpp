@@ -4,9 +4,12 @@
 // alpha; three-byte frames fade towards black.  Works in place.
 #include "effects/colour/transparency.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 #include "core/effect_base.h"
 #include "core/frame.h"
@@ -33,42 +36,146 @@ uint8_t LevelMap::operator()(double e) const {
 
 namespace {
 
+// Below this many columns per opacity change a range is filled column by
+// column: a column costs far less than a bisection step.
+constexpr int32_t kColumnsPerChange = 4;
+constexpr int32_t kShortRange = 16;
+
+// The opacity map((Sqrt(s) - offset) * scale) of a squared distance s, one
+// at a time or two at once with the very same operations in SSE2.
+class SqrtOpacity {
+  public:
+    SqrtOpacity(double offset, double scale, LevelMap map)
+        : map_(map),
+          offset_(_mm_set1_pd(offset)),
+          scale_(_mm_set1_pd(scale)),
+          flip_(_mm_set1_pd(map.invert ? -0.0 : 0.0)),
+          r_(_mm_set1_pd(map.r)),
+          minusR_(_mm_set1_pd(-map.r)),
+          twoR_(_mm_set1_pd(2 * map.r)),
+          offsetScalar_(offset),
+          scaleScalar_(scale) {}
+
+    uint8_t operator()(double s) const { return map_((Sqrt(s) - offsetScalar_) * scaleScalar_); }
+
+    // The opacities of s's two lanes in the low two 32-bit lanes.
+    __m128i Pair(__m128d s) const {
+        const __m128d e =
+            _mm_xor_pd(_mm_mul_pd(_mm_sub_pd(_mm_sqrt_pd(s), offset_), scale_), flip_);
+        const __m128d ramp = _mm_div_pd(_mm_mul_pd(_mm_add_pd(e, r_), _mm_set1_pd(255)), twoR_);
+        __m128i level = _mm_cvttpd_epi32(_mm_add_pd(ramp, _mm_set1_pd(0.5)));
+        const __m128i all = _mm_set1_epi32(255);
+        // Later choices take precedence, as the earlier tests do in LevelMap.
+        level = Select(_mm_cmpge_pd(ramp, _mm_set1_pd(254.5)), all, level);
+        level = _mm_and_si128(Lanes(_mm_cmpgt_pd(ramp, _mm_setzero_pd())), level);
+        level = _mm_andnot_si128(Lanes(_mm_cmplt_pd(e, minusR_)), level);
+        return Select(_mm_cmpge_pd(e, r_), all, level);
+    }
+
+  private:
+    // A two-lane double mask as masks of the low two 32-bit lanes.
+    static __m128i Lanes(__m128d mask) {
+        return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0));
+    }
+    static __m128i Select(__m128d mask, __m128i a, __m128i b) {
+        const __m128i m = Lanes(mask);
+        return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+    }
+
+    LevelMap map_;
+    __m128d offset_, scale_, flip_, r_, minusR_, twoR_;
+    double offsetScalar_, scaleScalar_;
+};
+
+// out[j] for j in [a, b) from the squared distances distanceAt(j), a pair
+// of columns at a time, and opacity.
+template <class DistancePair, class OpacityAt>
+void FillSqrtOpacities(const DistancePair& distancePair, const OpacityAt& opacityAt,
+                       const SqrtOpacity& opacity, int32_t a, int32_t b, uint8_t* out) {
+    int32_t j = a;
+    for (; j + 4 <= b; j += 4) {
+        const __m128i four =
+            _mm_unpacklo_epi64(opacity.Pair(distancePair(j)), opacity.Pair(distancePair(j + 2)));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(four, four), four);
+        const int32_t packed = _mm_cvtsi128_si32(bytes);
+        std::memcpy(out + j, &packed, 4);
+    }
+    for (; j < b; ++j)
+        out[j] = opacityAt(j);
+}
+
+// Column opacities from a function of the column alone.
+template <class F>
+struct ColumnOpacity {
+    F at;
+    uint8_t operator()(int32_t j) const { return at(j); }
+    void Fill(int32_t a, int32_t b, uint8_t* out) const {
+        for (int32_t j = a; j < b; ++j)
+            out[j] = at(j);
+    }
+};
+template <class F>
+ColumnOpacity(F) -> ColumnOpacity<F>;
+
 // Fills columns [a, b) of a row whose opacity is monotonic there (never
 // rising or never falling from a to b - 1): where both ends agree, every
 // column between does too, so only the columns where the opacity changes are
-// evaluated.  opacityAt(j) gives column j's opacity; first and last are those
-// of a and b - 1.
-template <class OpacityAt>
-void FillMonotonic(const OpacityAt& opacityAt, int32_t a, int32_t b, uint8_t first, uint8_t last,
-                   LevelRuns* runs) {
+// evaluated.  opacity(j) gives column j's opacity and opacity.Fill the
+// opacities of a range; first and last are those of a and b - 1; the opacity
+// changes at most changes times over the row.
+template <class Opacity>
+void FillMonotonic(const Opacity& opacity, int32_t a, int32_t b, uint8_t first, uint8_t last,
+                   int32_t changes, LevelRuns* runs) {
     if (first == last) {
         runs->Add(b, first);
         return;
     }
-    // Short, or changing nearly every column (a soft border): every column.
-    if (b - a <= 8 || b - a <= 2 * std::abs(int32_t(last) - int32_t(first))) {
+    // Short, or changing often (a soft border): every column.
+    const int32_t between = std::min(std::abs(int32_t(last) - int32_t(first)), changes);
+    if (b - a <= kShortRange || b - a <= kColumnsPerChange * between) {
         uint8_t* levels = runs->Columns();
         levels[a] = first;
-        for (int32_t j = a + 1; j < b - 1; ++j)
-            levels[j] = opacityAt(j);
+        opacity.Fill(a + 1, b - 1, levels);
         levels[b - 1] = last;
         runs->AddVarying(b);
         return;
     }
     const int32_t m = a + (b - a) / 2;
-    FillMonotonic(opacityAt, a, m, first, opacityAt(m - 1), runs);
-    FillMonotonic(opacityAt, m, b, opacityAt(m), last, runs);
+    FillMonotonic(opacity, a, m, first, opacity(m - 1), changes, runs);
+    FillMonotonic(opacity, m, b, opacity(m), last, changes, runs);
 }
 
 // The same for [a, b), evaluating its ends first; an empty range adds nothing.
-template <class OpacityAt>
-void FillMonotonic(const OpacityAt& opacityAt, int32_t a, int32_t b, LevelRuns* runs) {
-    if (a < b) FillMonotonic(opacityAt, a, b, opacityAt(a), opacityAt(b - 1), runs);
+template <class Opacity>
+void FillMonotonic(const Opacity& opacity, int32_t a, int32_t b, int32_t changes, LevelRuns* runs) {
+    if (b - a <= kShortRange) {  // cheaper column by column than from its ends
+        if (a == b) return;
+        opacity.Fill(a, b, runs->Columns());
+        runs->AddVarying(b);
+        return;
+    }
+    FillMonotonic(opacity, a, b, opacity(a), opacity(b - 1), changes, runs);
+}
+
+// How often a map's opacity can change: a hard edge changes once.
+int32_t MapChanges(const LevelMap& map) {
+    return map.r > 0 ? 255 : 1;
 }
 
 // The first column in [a, b) whose x is not below a bound: xs only grows.
 int32_t FirstColumnFrom(const double* xs, int32_t a, int32_t b, double bound) {
     return int32_t(std::lower_bound(xs + a, xs + b, bound) - xs);
+}
+
+// The same for columns whose x is j / the row's width, from an estimate.
+int32_t FirstColumnNear(const double* xs, int32_t a, int32_t b, double bound) {
+    const double at = bound * (1 / xs[1]);
+    int32_t j = !(at > a) ? a : at >= b ? b : int32_t(at);
+    while (j > a && xs[j - 1] >= bound)
+        --j;
+    while (j < b && xs[j] < bound)
+        ++j;
+    return j;
 }
 
 // Shapes whose level depends on the point alone: the row loop calls the
@@ -87,19 +194,25 @@ class PointShape : public TransparencyShape {
         for (int32_t j = 0; j < count; ++j)
             out[j] = Self().Level(xs[j], y, v, r);
     }
-    bool LevelRowRuns(const LevelRow& row, ShapeFrame*, LevelRuns* runs) const final {
+    bool LevelRowRuns(const LevelRow& row, ShapeFrame* f, LevelRuns* runs) const final {
         int32_t ends[kMaxPieces];
         const int32_t pieces = Self().Pieces(row, ends);
-        const auto opacityAt = [&](int32_t j) {
-            return row.map(Self().Level(row.xs[j], row.y, row.v, row.map.r));
-        };
+        const auto opacityAt = Self().RowOpacity(row, f);
+        const int32_t changes = MapChanges(row.map);
         for (int32_t k = 0, a = 0; k < pieces; a = ends[k++])
-            FillMonotonic(opacityAt, a, ends[k], runs);
+            FillMonotonic(opacityAt, a, ends[k], changes, runs);
         return Self().SameEveryRow();
     }
 
   protected:
     static constexpr int32_t kMaxPieces = 4;
+
+    // Column j's opacity on a row, straight from the level.
+    auto RowOpacity(const LevelRow& row, ShapeFrame*) const {
+        return ColumnOpacity{[this, &row](int32_t j) {
+            return row.map(Self().Level(row.xs[j], row.y, row.v, row.map.r));
+        }};
+    }
 
   private:
     const Shape& Self() const { return static_cast<const Shape&>(*this); }
@@ -132,6 +245,20 @@ class LinearShape final : public PointShape<LinearShape> {
     int32_t direction_;  // 0 top-down, 1 left-right, 2 uniform
 };
 
+// An ellipse row's opacities: dx2 the columns' squared x distances, dy2 the
+// row's squared y distance.
+struct EllipseOpacity {
+    const double* dx2;
+    double dy2;
+    SqrtOpacity opacity;
+    uint8_t operator()(int32_t j) const { return opacity(dx2[j] + dy2); }
+    void Fill(int32_t a, int32_t b, uint8_t* out) const {
+        const __m128d dy2s = _mm_set1_pd(dy2);
+        FillSqrtOpacities([&](int32_t j) { return _mm_add_pd(_mm_loadu_pd(dx2 + j), dy2s); }, *this,
+                          opacity, a, b, out);
+    }
+};
+
 class EllipseShape final : public PointShape<EllipseShape> {
   public:
     constexpr explicit EllipseShape(double aspect) : aspect_(aspect) {}
@@ -142,6 +269,20 @@ class EllipseShape final : public PointShape<EllipseShape> {
         return 2;
     }
     bool SameEveryRow() const { return false; }
+    // The level through the squared distance, the columns' squared x
+    // distances kept while the width holds.
+    auto RowOpacity(const LevelRow& row, ShapeFrame* f) const {
+        if (f->columnDx2.size() != size_t(row.count) || f->columnAspect != aspect_) {
+            f->columnDx2.resize(size_t(row.count));
+            f->columnAspect = aspect_;
+            for (int32_t j = 0; j < row.count; ++j) {
+                const double dx = (row.xs[j] - 0.5) * aspect_;
+                f->columnDx2[size_t(j)] = dx * dx;
+            }
+        }
+        return EllipseOpacity{f->columnDx2.data(), (row.y - 0.5) * (row.y - 0.5),
+                              SqrtOpacity(row.v, -0.71, row.map)};
+    }
     double Level(double x, double y, double v, double) const {
         const double dx = (x - 0.5) * aspect_, dy = y - 0.5;
         return (Sqrt(dx * dx + dy * dy) - v) * -0.71;
@@ -191,6 +332,31 @@ uint32_t BorderSeed(double r) {
     return uint32_t(int32_t(r * 32767));
 }
 
+// The opacities along a row near one hole centre; distances from reach on
+// all give the far opacity (reach is where the border ends).
+struct HoleOpacity {
+    const double* xs;
+    ShapeFrame::Centre centre;
+    double reach;
+    uint8_t far;
+    const SqrtOpacity& opacity;
+    uint8_t operator()(int32_t j) const {
+        const double dx = (xs[j] - centre.x) * 1.25, best = dx * dx + centre.dy2;
+        return best < reach ? opacity(best) : far;
+    }
+    // There the opacity of reach itself, which is the far one, stands in.
+    void Fill(int32_t a, int32_t b, uint8_t* out) const {
+        const __m128d x = _mm_set1_pd(centre.x), dy2 = _mm_set1_pd(centre.dy2);
+        const __m128d scale = _mm_set1_pd(1.25), top = _mm_set1_pd(reach);
+        FillSqrtOpacities(
+            [&](int32_t j) {
+                const __m128d dx = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xs + j), x), scale);
+                return _mm_min_pd(_mm_add_pd(_mm_mul_pd(dx, dx), dy2), top);
+            },
+            *this, opacity, a, b, out);
+    }
+};
+
 // Transparent discs around random centres; all pixels see the same centres.
 class HolesShape final : public TransparencyShape {
   public:
@@ -220,6 +386,12 @@ class HolesShape final : public TransparencyShape {
             f->pointX.push_back(a / 32767);
             f->pointY.push_back(b / 32767);
         }
+        f->byX.resize(f->pointX.size());
+        for (uint32_t k = 0; k < f->byX.size(); ++k)
+            f->byX[k] = k;
+        const double* px = f->pointX.data();
+        std::sort(f->byX.begin(), f->byX.end(),
+                  [px](uint32_t a, uint32_t b) { return px[a] < px[b]; });
     }
 
     void EvaluateRow(double y, double, double, const double* xs, int32_t count, ShapeFrame* f,
@@ -229,68 +401,78 @@ class HolesShape final : public TransparencyShape {
             out[j] = LevelAt(xs[j], *f);
     }
 
-    // Most of a row lies far from every centre or deep inside a disc, where
-    // the opacity is known without the nearest distance: far beyond
-    // radius + r the level exceeds the border, well inside radius - r it is
-    // below minus the border (and a nearer centre only lowers it further).
-    // Each centre near the row marks the columns it may reach and the columns
-    // it surely covers, with two columns to spare against rounding; only
-    // the columns marked the first way alone are searched exactly.
+    // The nearest squared distance along a row is the lower envelope of one
+    // parabola per centre, all of one curvature, so any two cross once and
+    // each centre is nearest over one interval.  Inside such an interval the
+    // level follows that centre alone and is monotonic on either side of it,
+    // so it is filled run by run.  A column one column or more from where two
+    // intervals meet is nearer its own centre than any other by far more than
+    // rounding (the centres' x differ by 1/32767 at least, which makes every
+    // other parabola climb away at a fixed slope), so that centre's distance is
+    // the exact minimum there.  The columns at the ends of an interval take
+    // the least of the neighbouring centres and are searched over every
+    // centre when a rounding error could still change their opacity.
     bool LevelRowRuns(const LevelRow& row, ShapeFrame* f, LevelRuns* runs) const override {
         const uint8_t far = row.map(Sqrt(radius_ + 1) - radius_);
-        const size_t n = f->pointX.size();
-        if (n == 0) {
+        if (f->pointX.empty()) {
             runs->Add(row.count, far);
             return true;
         }
-        const double r = row.map.r, spare = 2.0 / row.count;
+        // Distances from reach on all give the far opacity.
+        const double r = row.map.r;
         const double reach = std::min(radius_ + 1, (radius_ + r + 1e-6) * (radius_ + r + 1e-6));
-        const double inner = radius_ - r - 1e-6;
-        const double cover = inner > 0 ? inner * inner : 0;
-        enum { kReachStart, kReachEnd, kCoverStart, kCoverEnd };
-        auto column = [&](double x) {
-            return int32_t(std::clamp(x * row.count, -1.0, double(row.count) + 1));
-        };
-        f->edges.clear();
-        for (size_t k = 0; k < n; ++k) {
-            const double dy = row.y - f->pointY[k], dy2 = dy * dy, px = f->pointX[k];
-            if (!(dy2 < reach)) continue;
-            const double out = Sqrt(reach - dy2) / 1.25 + spare;
-            f->edges.push_back({std::max(column(px - out) - 1, 0), kReachStart});
-            f->edges.push_back({std::min(column(px + out) + 2, row.count), kReachEnd});
-            if (!(dy2 < cover)) continue;
-            const double in = Sqrt(cover - dy2) / 1.25 - spare;
-            const int32_t first = std::max(column(px - in) + 1, 0);
-            const int32_t end = std::min(column(px + in), row.count);
-            if (in <= 0 || first >= end) continue;
-            f->edges.push_back({first, kCoverStart});
-            f->edges.push_back({end, kCoverEnd});
+        const SqrtOpacity opacity(radius_, 1, row.map);
+        const auto levelOf = [&](double best) { return best < reach ? opacity(best) : far; };
+        CentresNearRow(row.y, reach, f);
+        if (f->near.empty()) {
+            runs->Add(row.count, far);
+            return false;
         }
-        std::sort(f->edges.begin(), f->edges.end());
-        const uint8_t near = row.map(-radius_);
-        bool ordered = false;
-        int32_t reaching = 0, covering = 0, at = 0;
-        auto fill = [&](int32_t end) {
-            if (covering > 0 || reaching == 0) {
-                runs->Add(end, covering > 0 ? near : far);
-                return;
-            }
-            if (!ordered) OrderByRowDistance(row.y, f);
-            ordered = true;
-            uint8_t* levels = runs->Columns();
-            for (int32_t j = at; j < end; ++j) {
-                const double best = NearestWithin(row.xs[j], reach, *f);
-                levels[j] = best < reach ? row.map(Sqrt(best) - radius_) : far;
-            }
-            runs->AddVarying(end);
+        LowerEnvelope(f);
+        const std::vector<ShapeFrame::Centre>& near = f->near;
+        const std::vector<uint32_t>& hull = f->hull;
+        const double* xs = row.xs;
+        const auto distance = [xs](const ShapeFrame::Centre& c, int32_t j) {
+            const double dx = (xs[j] - c.x) * 1.25;
+            return dx * dx + c.dy2;
         };
-        for (const auto& [edge, kind] : f->edges) {
-            if (edge > at) fill(edge);
-            at = std::max(at, edge);
-            reaching += kind == kReachStart ? 1 : kind == kReachEnd ? -1 : 0;
-            covering += kind == kCoverStart ? 1 : kind == kCoverEnd ? -1 : 0;
+        const auto exactLevel = [&](int32_t j) {
+            double best = reach;
+            for (const ShapeFrame::Centre& c : near)
+                best = std::min(best, distance(c, j));
+            return levelOf(best);
+        };
+        const int32_t segments = int32_t(hull.size());
+        const int32_t changes = MapChanges(row.map);
+        // An end column: the nearest of the interval's centre and its
+        // neighbours, trusted when a slightly nearer distance keeps the level.
+        // (Reach itself has the far opacity.)
+        const auto endLevel = [&](int32_t j, int32_t s) {
+            double best = reach;
+            for (int32_t t = std::max(s - 1, 0); t <= std::min(s + 1, segments - 1); ++t)
+                best = std::min(best, distance(near[hull[size_t(t)]], j));
+            const __m128i both = opacity.Pair(_mm_set_pd(best * (1 - 1e-9) - 1e-12, best));
+            const int32_t level = _mm_cvtsi128_si32(both);
+            return level == _mm_cvtsi128_si32(_mm_srli_si128(both, 4)) ? uint8_t(level)
+                                                                       : exactLevel(j);
+        };
+        int32_t a = 0;
+        for (int32_t s = 0; s < segments && a < row.count; ++s) {
+            const int32_t b = s + 1 < segments
+                                  ? FirstColumnNear(xs, a, row.count, f->from[size_t(s + 1)])
+                                  : row.count;
+            if (b <= a) continue;
+            const ShapeFrame::Centre& c = near[hull[size_t(s)]];
+            runs->Add(a + 1, endLevel(a, s));
+            if (b - a >= 3) {
+                const HoleOpacity opacityAt{xs, c, reach, far, opacity};
+                const int32_t middle = FirstColumnNear(xs, a + 1, b - 1, c.x);
+                FillMonotonic(opacityAt, a + 1, middle, changes, runs);
+                FillMonotonic(opacityAt, middle, b - 1, changes, runs);
+            }
+            if (b - a >= 2) runs->Add(b, endLevel(b - 1, s));
+            a = b;
         }
-        if (at < row.count) fill(row.count);
         return false;
     }
 
@@ -336,9 +518,69 @@ class HolesShape final : public TransparencyShape {
         return best;
     }
 
+    // The centres whose squared vertical distance to the row is below reach,
+    // by x; of centres with one x only the nearest matters.
+    static void CentresNearRow(double y, double reach, ShapeFrame* f) {
+        f->near.clear();
+        for (uint32_t k : f->byX) {
+            const double dy = y - f->pointY[k], dy2 = dy * dy, x = f->pointX[k];
+            if (!(dy2 < reach)) continue;
+            if (!f->near.empty() && f->near.back().x == x)
+                f->near.back().dy2 = std::min(f->near.back().dy2, dy2);
+            else
+                f->near.push_back({x, dy2});
+        }
+    }
+
+    // The centres of f->near that are nearest somewhere, left to right, and
+    // from which x each is (the first from minus infinity).
+    static void LowerEnvelope(ShapeFrame* f) {
+        const auto& near = f->near;
+        // where q, to the right of p, becomes the nearer one
+        const auto crossing = [&](uint32_t p, uint32_t q) {
+            const double c = 1.5625;
+            return ((near[q].dy2 + c * near[q].x * near[q].x) -
+                    (near[p].dy2 + c * near[p].x * near[p].x)) /
+                   (2 * c * (near[q].x - near[p].x));
+        };
+        f->hull.assign(1, 0);
+        f->from.assign(1, -std::numeric_limits<double>::infinity());
+        for (uint32_t q = 1; q < near.size(); ++q) {
+            double from = crossing(f->hull.back(), q);
+            while (f->hull.size() > 1 && from <= f->from.back()) {
+                f->hull.pop_back();
+                f->from.pop_back();
+                from = crossing(f->hull.back(), q);
+            }
+            f->hull.push_back(q);
+            f->from.push_back(from);
+        }
+    }
+
     double radius_;
     int32_t factor_;
 };
+
+// out[j] = draws[j] < below ? low : high, sixteen at a time.
+void ChooseByDraw(const int32_t* draws, int32_t n, int32_t below, uint8_t low, uint8_t high,
+                  uint8_t* out) {
+    const __m128i limit = _mm_set1_epi32(below), lows = _mm_set1_epi8(char(low)),
+                  highs = _mm_set1_epi8(char(high));
+    int32_t j = 0;
+    for (; j + 16 <= n; j += 16) {
+        __m128i lt[4];
+        for (int k = 0; k < 4; ++k)
+            lt[k] = _mm_cmplt_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(draws + j + 4 * k)), limit);
+        // all-ones and zero lanes narrow to 0xFF and 0 bytes
+        const __m128i m =
+            _mm_packs_epi16(_mm_packs_epi32(lt[0], lt[1]), _mm_packs_epi32(lt[2], lt[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
+                         _mm_or_si128(_mm_and_si128(m, lows), _mm_andnot_si128(m, highs)));
+    }
+    for (; j < n; ++j)
+        out[j] = draws[j] < below ? low : high;
+}
 
 // Each pixel transparent with probability v, one draw per pixel.
 class RandomShape final : public TransparencyShape {
@@ -373,9 +615,7 @@ class RandomShape final : public TransparencyShape {
         const int32_t below = int32_t(f->randomBelow);
         f->draws.resize(size_t(row.count));
         NextRandoms(f->draws.data(), f->draws.size());
-        uint8_t* out = runs->Columns();
-        for (int32_t j = 0; j < row.count; ++j)
-            out[j] = f->draws[size_t(j)] < below ? transparent : visible;
+        ChooseByDraw(f->draws.data(), row.count, below, transparent, visible, runs->Columns());
         runs->AddVarying(row.count);
         return false;
     }
@@ -410,6 +650,37 @@ constexpr ParamSpec kParamRows[] = {
     RealParam(kBorder, u"Border", 0, 1, 0, 100),
     BooleanParam(kInvert, u"invert", false),
 };
+
+// Lowers the alpha of n four-byte pixels to level, four pixels at a time:
+// an unsigned byte minimum against level in the alpha byte and 255 in the
+// colour bytes.
+void LowerAlpha(uint8_t* p, int32_t n, uint8_t level) {
+    const __m128i cap = _mm_set1_epi32(int32_t((uint32_t(level) << 24) | 0x00FFFFFFu));
+    int32_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        __m128i* q = reinterpret_cast<__m128i*>(p + 4 * j);
+        _mm_storeu_si128(q, _mm_min_epu8(_mm_loadu_si128(q), cap));
+    }
+    for (; j < n; ++j)
+        p[4 * j + 3] = std::min(p[4 * j + 3], level);
+}
+
+// The same with each pixel's own level from levels[0 .. n).
+void LowerAlphas(uint8_t* p, const uint8_t* levels, int32_t n) {
+    const __m128i colours = _mm_set1_epi32(0x00FFFFFF), zero = _mm_setzero_si128();
+    int32_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        int32_t four;
+        std::memcpy(&four, levels + j, 4);
+        // each level to the top byte of its pixel's lane
+        const __m128i l =
+            _mm_unpacklo_epi16(zero, _mm_unpacklo_epi8(zero, _mm_cvtsi32_si128(four)));
+        __m128i* q = reinterpret_cast<__m128i*>(p + 4 * j);
+        _mm_storeu_si128(q, _mm_min_epu8(_mm_loadu_si128(q), _mm_or_si128(l, colours)));
+    }
+    for (; j < n; ++j)
+        p[4 * j + 3] = std::min(p[4 * j + 3], levels[j]);
+}
 
 // fade[level][ch]: a colour channel scaled by an opacity, rounded.
 const std::array<std::array<uint8_t, 256>, 256>& FadeTable() {
@@ -473,8 +744,7 @@ struct Transparency : EffectBase {
             const int32_t n = run.end - at;
             if (run.level == LevelRuns::kVarying) {
                 if (bpp == 4) {
-                    for (int32_t j = at; j < run.end; ++j, q += 4)
-                        q[3] = std::min(q[3], levels[j]);
+                    LowerAlphas(q, levels + at, n);
                 } else {
                     const auto& fade = FadeTable();
                     for (int32_t j = at; j < run.end; ++j, q += bpp)
@@ -483,9 +753,7 @@ struct Transparency : EffectBase {
             } else if (run.level == 255) {
                 // min(alpha, 255) and a fade by 255 keep every byte
             } else if (bpp == 4) {
-                const uint8_t level = uint8_t(run.level);
-                for (int32_t j = 0; j < n; ++j)
-                    q[4 * j + 3] = std::min(q[4 * j + 3], level);
+                LowerAlpha(q, n, uint8_t(run.level));
             } else if (run.level == 0 && bpp == 3) {
                 std::memset(q, 0, size_t(n) * 3);
             } else {

@@ -5,6 +5,8 @@
 // shape's own constants lives in a ShapeFrame the caller owns.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -59,12 +61,20 @@ class LevelRuns {
 
 // Per-frame working data of a shape, owned by the effect object.
 struct ShapeFrame {
-    std::vector<double> pointX, pointY;              // hole centres, 0..1
-    std::vector<double> rowDistance;                 // squared vertical distance to each centre
-    std::vector<uint32_t> nearestFirst;              // centres ordered by that distance
-    std::vector<std::pair<int32_t, int32_t>> edges;  // (column, kind) of hole spans in a row
-    std::vector<int32_t> draws;                      // one row's random draws
-    uint32_t randomBelow = 0;                        // draws below this are transparent
+    struct Centre {
+        double x, dy2;  // x, and the squared vertical distance to a row
+    };
+    std::vector<double> pointX, pointY;  // hole centres, 0..1
+    std::vector<uint32_t> byX;           // centres ordered by x
+    std::vector<Centre> near;            // centres near a row, by x
+    std::vector<uint32_t> hull;          // those of near nearest somewhere, by x
+    std::vector<double> from;            // where each of hull becomes nearest
+    std::vector<double> rowDistance;     // squared vertical distance to each centre
+    std::vector<uint32_t> nearestFirst;  // centres ordered by that distance
+    std::vector<int32_t> draws;          // one row's random draws
+    uint32_t randomBelow = 0;            // draws below this are transparent
+    std::vector<double> columnDx2;       // an ellipse's squared x distances
+    double columnAspect = 0;             // the aspect of columnDx2
 };
 
 // One row to level: its y, the columns' x (0..1), the value and the map.

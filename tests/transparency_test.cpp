@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "core/random.h"
 #include "core/sampling.h"
@@ -190,51 +191,93 @@ TEST_F(TransparencyTest, HolesWithoutValueDrawNoHole) {
 // Frame-level shortcuts (runs of equal levels, centres drawn once, fast
 // generator steps) must give the same bytes and leave the generator where
 // the literal rule leaves it.
-TEST_F(TransparencyTest, EveryShapeRendersAsThePixelByPixelRule) {
+::testing::AssertionResult RendersAsThePixelByPixelRule(test::EffectRun& run, int type,
+                                                        const char* value, const char* border,
+                                                        bool invert, int W, int H, int bits) {
     auto level = [](double e, double r) -> uint8_t {
         if (e >= r) return 255;
         if (e < -r) return 0;
         return ClampToByte((e + r) * 255 / (2 * r));
     };
+    Frame in(FrameFormat{W, H, bits});
+    test::PaintTestPicture(in);
+    Frame want = in;
+    const double v = std::atof(value) * 0.01, r = std::atof(border) * 0.01;
+    const TransparencyShape& shape = *TransparencyShapeOf(type);
+    SeedRandom(99);
+    for (int i = 0; i < H; ++i)
+        for (int j = 0; j < W; ++j) {
+            const double e = shape.Evaluate(double(j) / W, double(i) / H, v, r);
+            const uint8_t l = level(invert ? -e : e, r);
+            uint8_t* p = want.Row(i) + j * (bits / 8);
+            if (bits == 32)
+                p[3] = std::min(p[3], l);
+            else
+                for (int c = 0; c < 3; ++c)
+                    p[c] = ClampToByte(double(l * p[c]) / 255);
+        }
+    const int32_t next = NextRandom();
+    SeedRandom(99);
+    run.Set("Type", host::Narrow(kTransparencyTypeNames[type]))
+        .Set("Value", value)
+        .Set("Border", border)
+        .Set("invert", invert ? "true" : "false");
+    run.Render(in);
+    const std::string what = std::to_string(type) + " v " + value + " r " + border + " invert " +
+                             std::to_string(invert) + " " + std::to_string(W) + "x" +
+                             std::to_string(H) + "x" + std::to_string(bits);
+    if (in.Pixels() != want.Pixels()) return ::testing::AssertionFailure() << "pixels " << what;
+    if (NextRandom() != next) return ::testing::AssertionFailure() << "generator " << what;
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(TransparencyTest, EveryShapeRendersAsThePixelByPixelRule) {
     const char* values[] = {"0", "0.2", "13", "37.4", "50", "72", "100"};
     const char* borders[] = {"0", "1", "6", "25", "100"};
     for (int type = 0; type < kTransparencyTypes; ++type) {
         for (int bits : {32, 24}) {
             for (size_t k = 0; k < std::size(values) * std::size(borders); ++k) {
-                const char* value = values[k % std::size(values)];
-                const char* border = borders[k / std::size(values)];
                 const bool invert = (k + size_t(type) + size_t(bits)) % 3 == 0;
-                const int W = bits == 32 ? 97 : 64, H = bits == 32 ? 61 : 43;
-                Frame in(FrameFormat{W, H, bits});
-                test::PaintTestPicture(in);
-                Frame want = in;
-                const double v = std::atof(value) * 0.01, r = std::atof(border) * 0.01;
-                const TransparencyShape& shape = *TransparencyShapeOf(type);
-                SeedRandom(99);
-                for (int i = 0; i < H; ++i)
-                    for (int j = 0; j < W; ++j) {
-                        const double e = shape.Evaluate(double(j) / W, double(i) / H, v, r);
-                        const uint8_t l = level(invert ? -e : e, r);
-                        uint8_t* p = want.Row(i) + j * (bits / 8);
-                        if (bits == 32)
-                            p[3] = std::min(p[3], l);
-                        else
-                            for (int c = 0; c < 3; ++c)
-                                p[c] = ClampToByte(double(l * p[c]) / 255);
-                    }
-                const int32_t next = NextRandom();
-                SeedRandom(99);
-                run.Set("Type", host::Narrow(kTransparencyTypeNames[type]))
-                    .Set("Value", value)
-                    .Set("Border", border)
-                    .Set("invert", invert ? "true" : "false");
-                run.Render(in);
-                ASSERT_EQ(in.Pixels(), want.Pixels()) << type << " v " << value << " r " << border
-                                                      << " invert " << invert << " " << bits;
-                ASSERT_EQ(NextRandom(), next) << type << " v " << value << " r " << border;
+                ASSERT_TRUE(RendersAsThePixelByPixelRule(
+                    run, type, values[k % std::size(values)], borders[k / std::size(values)],
+                    invert, bits == 32 ? 97 : 64, bits == 32 ? 61 : 43, bits));
             }
         }
     }
+}
+
+// Wide rows give each hole many columns: the nearest centre changes between
+// columns that sit close to where two centres are equally near, and the
+// soft borders change opacity every column or two.
+TEST_F(TransparencyTest, HolesOnWideRowsRenderAsThePixelByPixelRule) {
+    for (int type : {kHoles, kConfetti}) {
+        for (const auto& [value, border, invert] : {std::tuple{"60", "1", false},
+                                                    {"100", "5", true},
+                                                    {"80", "12", true},
+                                                    {"60", "100", false},
+                                                    {"37.4", "0", false},
+                                                    {"100", "0.4", false}}) {
+            EXPECT_TRUE(
+                RendersAsThePixelByPixelRule(run, type, value, border, invert, 1500, 9, 32));
+        }
+    }
+}
+
+// The kept columns' distances and the row buffers follow the width and the
+// shape; a kept object renders as a new one.
+TEST_F(TransparencyTest, AKeptObjectRendersAsAFreshOne) {
+    const FrameFormat small{97, 31, 32}, wide{210, 40, 32}, three{64, 21, 24};
+    test::ExpectSameAsFreshInstances(
+        library, "VXETransparency",
+        {{{{"Type", "oval"}, {"Value", "40"}, {"Border", "10"}}, small},
+         {{{"Type", "circle"}}, small},
+         {{}, wide},
+         {{{"invert", "true"}, {"Value", "55"}}, wide},
+         {{{"Type", "confetti"}, {"Border", "5"}}, wide},
+         {{{"Type", "holes"}, {"Value", "80"}}, small},
+         {{{"Type", "oval"}, {"Border", "0"}}, three},
+         {{{"Type", "random"}}, wide},
+         {{{"Type", "box"}, {"Border", "30"}}, three}});
 }
 
 TEST_F(TransparencyTest, AsksForAlphaOnceAndSurvivesHostileInput) {

@@ -39,37 +39,33 @@ namespace {
 // Below this many columns per opacity change a range is filled column by
 // column: a column costs far less than a bisection step.
 constexpr int32_t kColumnsPerChange = 4;
-constexpr int32_t kShortRange = 16;
+constexpr int32_t kShortRange = 32;
+// A hole's interval this narrow with a soft border changes opacity nearly
+// every column.
+constexpr int32_t kDenseInterval = 64;
 
 // The opacity map((Sqrt(s) - offset) * scale) of a squared distance s, one
 // at a time or two at once with the very same operations in SSE2.
-class SqrtOpacity {
+class PairMap {
   public:
-    SqrtOpacity(double offset, double scale, LevelMap map)
-        : map_(map),
-          offset_(_mm_set1_pd(offset)),
-          scale_(_mm_set1_pd(scale)),
-          flip_(_mm_set1_pd(map.invert ? -0.0 : 0.0)),
+    explicit PairMap(LevelMap map)
+        : flip_(_mm_set1_pd(map.invert ? -0.0 : 0.0)),
           r_(_mm_set1_pd(map.r)),
           minusR_(_mm_set1_pd(-map.r)),
-          twoR_(_mm_set1_pd(2 * map.r)),
-          offsetScalar_(offset),
-          scaleScalar_(scale) {}
+          twoR_(_mm_set1_pd(2 * map.r)) {}
 
-    uint8_t operator()(double s) const { return map_((Sqrt(s) - offsetScalar_) * scaleScalar_); }
-
-    // The opacities of s's two lanes in the low two 32-bit lanes.
-    __m128i Pair(__m128d s) const {
-        const __m128d e =
-            _mm_xor_pd(_mm_mul_pd(_mm_sub_pd(_mm_sqrt_pd(s), offset_), scale_), flip_);
+    // The opacities of the levels in e's two lanes, in the low two 32-bit
+    // lanes.
+    __m128i operator()(__m128d level) const {
+        const __m128d e = _mm_xor_pd(level, flip_);
         const __m128d ramp = _mm_div_pd(_mm_mul_pd(_mm_add_pd(e, r_), _mm_set1_pd(255)), twoR_);
-        __m128i level = _mm_cvttpd_epi32(_mm_add_pd(ramp, _mm_set1_pd(0.5)));
+        __m128i opacity = _mm_cvttpd_epi32(_mm_add_pd(ramp, _mm_set1_pd(0.5)));
         const __m128i all = _mm_set1_epi32(255);
         // Later choices take precedence, as the earlier tests do in LevelMap.
-        level = Select(_mm_cmpge_pd(ramp, _mm_set1_pd(254.5)), all, level);
-        level = _mm_and_si128(Lanes(_mm_cmpgt_pd(ramp, _mm_setzero_pd())), level);
-        level = _mm_andnot_si128(Lanes(_mm_cmplt_pd(e, minusR_)), level);
-        return Select(_mm_cmpge_pd(e, r_), all, level);
+        opacity = Select(_mm_cmpge_pd(ramp, _mm_set1_pd(254.5)), all, opacity);
+        opacity = _mm_and_si128(Lanes(_mm_cmpgt_pd(ramp, _mm_setzero_pd())), opacity);
+        opacity = _mm_andnot_si128(Lanes(_mm_cmplt_pd(e, minusR_)), opacity);
+        return Select(_mm_cmpge_pd(e, r_), all, opacity);
     }
 
   private:
@@ -82,20 +78,43 @@ class SqrtOpacity {
         return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
     }
 
+    __m128d flip_, r_, minusR_, twoR_;
+};
+
+// The opacity map((Sqrt(s) - offset) * scale) of a squared distance s, one
+// at a time or two at once with the very same operations in SSE2.
+class SqrtOpacity {
+  public:
+    SqrtOpacity(double offset, double scale, LevelMap map)
+        : map_(map),
+          pairMap_(map),
+          offset_(_mm_set1_pd(offset)),
+          scale_(_mm_set1_pd(scale)),
+          offsetScalar_(offset),
+          scaleScalar_(scale) {}
+
+    uint8_t operator()(double s) const { return map_((Sqrt(s) - offsetScalar_) * scaleScalar_); }
+
+    // The opacities of s's two lanes in the low two 32-bit lanes.
+    __m128i Pair(__m128d s) const {
+        return pairMap_(_mm_mul_pd(_mm_sub_pd(_mm_sqrt_pd(s), offset_), scale_));
+    }
+
+  private:
     LevelMap map_;
-    __m128d offset_, scale_, flip_, r_, minusR_, twoR_;
+    PairMap pairMap_;
+    __m128d offset_, scale_;
     double offsetScalar_, scaleScalar_;
 };
 
-// out[j] for j in [a, b) from the squared distances distanceAt(j), a pair
-// of columns at a time, and opacity.
-template <class DistancePair, class OpacityAt>
-void FillSqrtOpacities(const DistancePair& distancePair, const OpacityAt& opacityAt,
-                       const SqrtOpacity& opacity, int32_t a, int32_t b, uint8_t* out) {
+// out[j] for j in [a, b): pairs of opacities from opacityPair(j) (columns j
+// and j + 1), single ones from opacityAt(j).
+template <class OpacityPair, class OpacityAt>
+void FillByPairs(const OpacityPair& opacityPair, const OpacityAt& opacityAt, int32_t a, int32_t b,
+                 uint8_t* out) {
     int32_t j = a;
     for (; j + 4 <= b; j += 4) {
-        const __m128i four =
-            _mm_unpacklo_epi64(opacity.Pair(distancePair(j)), opacity.Pair(distancePair(j + 2)));
+        const __m128i four = _mm_unpacklo_epi64(opacityPair(j), opacityPair(j + 2));
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(four, four), four);
         const int32_t packed = _mm_cvtsi128_si32(bytes);
         std::memcpy(out + j, &packed, 4);
@@ -104,18 +123,27 @@ void FillSqrtOpacities(const DistancePair& distancePair, const OpacityAt& opacit
         out[j] = opacityAt(j);
 }
 
-// Column opacities from a function of the column alone.
-template <class F>
+// The same from the squared distances distancePair(j) and opacity.
+template <class DistancePair, class OpacityAt>
+void FillSqrtOpacities(const DistancePair& distancePair, const OpacityAt& opacityAt,
+                       const SqrtOpacity& opacity, int32_t a, int32_t b, uint8_t* out) {
+    FillByPairs([&](int32_t j) { return opacity.Pair(distancePair(j)); }, opacityAt, a, b, out);
+}
+
+// Column opacities from a function levelAt(j) giving the level of column j.
+template <class LevelAt>
 struct ColumnOpacity {
-    F at;
-    uint8_t operator()(int32_t j) const { return at(j); }
+    LevelAt levelAt;
+    LevelMap map;
+    PairMap pairMap;
+    uint8_t operator()(int32_t j) const { return map(levelAt(j)); }
     void Fill(int32_t a, int32_t b, uint8_t* out) const {
-        for (int32_t j = a; j < b; ++j)
-            out[j] = at(j);
+        FillByPairs([&](int32_t j) { return pairMap(_mm_set_pd(levelAt(j + 1), levelAt(j))); },
+                    *this, a, b, out);
     }
 };
-template <class F>
-ColumnOpacity(F) -> ColumnOpacity<F>;
+template <class LevelAt>
+ColumnOpacity(LevelAt, LevelMap, PairMap) -> ColumnOpacity<LevelAt>;
 
 // Fills columns [a, b) of a row whose opacity is monotonic there (never
 // rising or never falling from a to b - 1): where both ends agree, every
@@ -209,9 +237,9 @@ class PointShape : public TransparencyShape {
 
     // Column j's opacity on a row, straight from the level.
     auto RowOpacity(const LevelRow& row, ShapeFrame*) const {
-        return ColumnOpacity{[this, &row](int32_t j) {
-            return row.map(Self().Level(row.xs[j], row.y, row.v, row.map.r));
-        }};
+        return ColumnOpacity{
+            [this, &row](int32_t j) { return Self().Level(row.xs[j], row.y, row.v, row.map.r); },
+            row.map, PairMap(row.map)};
     }
 
   private:
@@ -386,12 +414,15 @@ class HolesShape final : public TransparencyShape {
             f->pointX.push_back(a / 32767);
             f->pointY.push_back(b / 32767);
         }
-        f->byX.resize(f->pointX.size());
-        for (uint32_t k = 0; k < f->byX.size(); ++k)
-            f->byX[k] = k;
-        const double* px = f->pointX.data();
-        std::sort(f->byX.begin(), f->byX.end(),
-                  [px](uint32_t a, uint32_t b) { return px[a] < px[b]; });
+        f->byY.resize(f->pointY.size());
+        for (uint32_t k = 0; k < f->byY.size(); ++k)
+            f->byY[k] = k;
+        const double* py = f->pointY.data();
+        std::sort(f->byY.begin(), f->byY.end(),
+                  [py](uint32_t a, uint32_t b) { return py[a] < py[b]; });
+        f->entered = 0;
+        f->window.clear();
+        f->windowY = -std::numeric_limits<double>::infinity();
     }
 
     void EvaluateRow(double y, double, double, const double* xs, int32_t count, ShapeFrame* f,
@@ -464,8 +495,11 @@ class HolesShape final : public TransparencyShape {
             if (b <= a) continue;
             const ShapeFrame::Centre& c = near[hull[size_t(s)]];
             runs->Add(a + 1, endLevel(a, s));
-            if (b - a >= 3) {
-                const HoleOpacity opacityAt{xs, c, reach, far, opacity};
+            const HoleOpacity opacityAt{xs, c, reach, far, opacity};
+            if (b - a >= 3 && changes > 1 && b - a <= kDenseInterval) {
+                opacityAt.Fill(a + 1, b - 1, runs->Columns());
+                runs->AddVarying(b - 1);
+            } else if (b - a >= 3) {
                 const int32_t middle = FirstColumnNear(xs, a + 1, b - 1, c.x);
                 FillMonotonic(opacityAt, a + 1, middle, changes, runs);
                 FillMonotonic(opacityAt, middle, b - 1, changes, runs);
@@ -520,16 +554,34 @@ class HolesShape final : public TransparencyShape {
 
     // The centres whose squared vertical distance to the row is below reach,
     // by x; of centres with one x only the nearest matters.
+    // The rows come top to bottom, so the centres within a little more than
+    // the reach's root of the row form a window moving down: each centre
+    // enters it once, in x order, and leaves it for good.
     static void CentresNearRow(double y, double reach, ShapeFrame* f) {
+        if (y < f->windowY) f->entered = 0, f->window.clear();  // a new frame
+        f->windowY = y;
+        const double within = Sqrt(reach) * (1 + 1e-9) + 1e-12;
+        const double* px = f->pointX.data();
+        while (f->entered < f->byY.size() && f->pointY[f->byY[f->entered]] <= y + within) {
+            const uint32_t k = f->byY[f->entered++];
+            f->window.insert(
+                std::upper_bound(f->window.begin(), f->window.end(), k,
+                                 [px](uint32_t a, uint32_t b) { return px[a] < px[b]; }),
+                k);
+        }
         f->near.clear();
-        for (uint32_t k : f->byX) {
-            const double dy = y - f->pointY[k], dy2 = dy * dy, x = f->pointX[k];
+        size_t kept = 0;
+        for (uint32_t k : f->window) {
+            if (f->pointY[k] < y - within) continue;  // above the rows to come
+            f->window[kept++] = k;
+            const double dy = y - f->pointY[k], dy2 = dy * dy, x = px[k];
             if (!(dy2 < reach)) continue;
             if (!f->near.empty() && f->near.back().x == x)
                 f->near.back().dy2 = std::min(f->near.back().dy2, dy2);
             else
                 f->near.push_back({x, dy2});
         }
+        f->window.resize(kept);
     }
 
     // The centres of f->near that are nearest somewhere, left to right, and

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -34,13 +35,24 @@ struct LevelRun {
 class LevelRuns {
   public:
     static constexpr int16_t kVarying = -1;
+    static constexpr int32_t kShortRun = 16;
 
     void Clear(int32_t count) {
         runs_.clear();
         columns_.resize(size_t(count));
     }
-    // Appends columns up to end (exclusive) with one level.
-    void Add(int32_t end, uint8_t level) { Append(end, level); }
+    // Appends columns up to end (exclusive) with one level.  A short run
+    // that does not continue the last one goes into Columns(): applying it
+    // there costs less than a run of its own.
+    void Add(int32_t end, uint8_t level) {
+        const int32_t start = runs_.empty() ? 0 : runs_.back().end;
+        if (end - start < kShortRun && (runs_.empty() || runs_.back().level != level)) {
+            std::memset(columns_.data() + start, level, size_t(end - start));
+            Append(end, kVarying);
+        } else {
+            Append(end, level);
+        }
+    }
     // Appends columns up to end whose levels the caller has written to
     // Columns() at their own columns.
     void AddVarying(int32_t end) { Append(end, kVarying); }
@@ -65,7 +77,10 @@ struct ShapeFrame {
         double x, dy2;  // x, and the squared vertical distance to a row
     };
     std::vector<double> pointX, pointY;  // hole centres, 0..1
-    std::vector<uint32_t> byX;           // centres ordered by x
+    std::vector<uint32_t> byY;           // centres ordered by y
+    size_t entered = 0;                  // of byY, those that entered the window
+    std::vector<uint32_t> window;        // centres near the rows so far, by x
+    double windowY = 0;                  // the row of window
     std::vector<Centre> near;            // centres near a row, by x
     std::vector<uint32_t> hull;          // those of near nearest somewhere, by x
     std::vector<double> from;            // where each of hull becomes nearest

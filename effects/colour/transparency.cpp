@@ -195,9 +195,10 @@ int32_t FirstColumnFrom(const double* xs, int32_t a, int32_t b, double bound) {
     return int32_t(std::lower_bound(xs + a, xs + b, bound) - xs);
 }
 
-// The same for columns whose x is j / the row's width, from an estimate.
-int32_t FirstColumnNear(const double* xs, int32_t a, int32_t b, double bound) {
-    const double at = bound * (1 / xs[1]);
+// The same for the columns of a row of width count, whose x is j / count,
+// from an estimate.
+int32_t FirstColumnNear(const double* xs, int32_t count, int32_t a, int32_t b, double bound) {
+    const double at = bound * count;
     int32_t j = !(at > a) ? a : at >= b ? b : int32_t(at);
     while (j > a && xs[j - 1] >= bound)
         --j;
@@ -489,9 +490,9 @@ class HolesShape final : public TransparencyShape {
         };
         int32_t a = 0;
         for (int32_t s = 0; s < segments && a < row.count; ++s) {
-            const int32_t b = s + 1 < segments
-                                  ? FirstColumnNear(xs, a, row.count, f->from[size_t(s + 1)])
-                                  : row.count;
+            const int32_t b = s + 1 < segments ? FirstColumnNear(xs, row.count, a, row.count,
+                                                                 f->from[size_t(s + 1)])
+                                               : row.count;
             if (b <= a) continue;
             const ShapeFrame::Centre& c = near[hull[size_t(s)]];
             runs->Add(a + 1, endLevel(a, s));
@@ -500,7 +501,7 @@ class HolesShape final : public TransparencyShape {
                 opacityAt.Fill(a + 1, b - 1, runs->Columns());
                 runs->AddVarying(b - 1);
             } else if (b - a >= 3) {
-                const int32_t middle = FirstColumnNear(xs, a + 1, b - 1, c.x);
+                const int32_t middle = FirstColumnNear(xs, row.count, a + 1, b - 1, c.x);
                 FillMonotonic(opacityAt, a + 1, middle, changes, runs);
                 FillMonotonic(opacityAt, middle, b - 1, changes, runs);
             }
@@ -734,6 +735,29 @@ void LowerAlphas(uint8_t* p, const uint8_t* levels, int32_t n) {
         p[4 * j + 3] = std::min(p[4 * j + 3], levels[j]);
 }
 
+// Scales n colour bytes by level / 255, rounded, sixteen at a time.  For
+// x = level * byte, (t + (t >> 8)) >> 8 with t = x + 128 is x / 255 rounded
+// to nearest, and x / 255 never lies halfway (2x + 255 is odd, 510k even),
+// so it is the byte the fade table holds.
+void FadeBytes(uint8_t* p, int32_t n, uint8_t level) {
+    const __m128i l = _mm_set1_epi16(level), half = _mm_set1_epi16(128), zero = _mm_setzero_si128();
+    const auto scale = [&](__m128i words) {
+        const __m128i t = _mm_add_epi16(_mm_mullo_epi16(words, l), half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    int32_t j = 0;
+    for (; j + 16 <= n; j += 16) {
+        __m128i* q = reinterpret_cast<__m128i*>(p + j);
+        const __m128i bytes = _mm_loadu_si128(q);
+        _mm_storeu_si128(q, _mm_packus_epi16(scale(_mm_unpacklo_epi8(bytes, zero)),
+                                             scale(_mm_unpackhi_epi8(bytes, zero))));
+    }
+    for (; j < n; ++j) {
+        const int32_t t = level * p[j] + 128;
+        p[j] = uint8_t((t + (t >> 8)) >> 8);
+    }
+}
+
 // fade[level][ch]: a colour channel scaled by an opacity, rounded.
 const std::array<std::array<uint8_t, 256>, 256>& FadeTable() {
     static const auto table = [] {
@@ -808,6 +832,8 @@ struct Transparency : EffectBase {
                 LowerAlpha(q, n, uint8_t(run.level));
             } else if (run.level == 0 && bpp == 3) {
                 std::memset(q, 0, size_t(n) * 3);
+            } else if (bpp == 3) {
+                FadeBytes(q, n * 3, uint8_t(run.level));
             } else {
                 const auto& fade = FadeTable();
                 for (int32_t j = 0; j < n; ++j, q += bpp)

@@ -258,7 +258,7 @@ TEST_F(TransparencyTest, HolesOnWideRowsRenderAsThePixelByPixelRule) {
                                                     {"37.4", "0", false},
                                                     {"100", "0.4", false}}) {
             EXPECT_TRUE(
-                RendersAsThePixelByPixelRule(run, type, value, border, invert, 1500, 9, 32));
+                RendersAsThePixelByPixelRule(run, type, value, border, invert, 1500, 5, 32));
         }
     }
 }

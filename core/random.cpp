@@ -1,5 +1,7 @@
 #include "core/random.h"
 
+#include "core/random_lanes.h"
+
 namespace vx {
 
 namespace {
@@ -8,12 +10,6 @@ thread_local uint32_t gState = 1;
 
 constexpr uint32_t kMultiplier = 214013u;
 constexpr uint32_t kIncrement = 2531011u;
-
-// Four steps at once: state(k + 4) = state(k) * a4 + c4.  Four independent
-// lanes keep the multiplier busy instead of waiting on one chain.
-constexpr uint32_t kMultiplier4 = kMultiplier * kMultiplier * kMultiplier * kMultiplier;
-constexpr uint32_t kIncrement4 = kIncrement * (kMultiplier * kMultiplier * kMultiplier +
-                                               kMultiplier * kMultiplier + kMultiplier + 1u);
 
 int32_t DrawOf(uint32_t state) {
     return int32_t(state >> 16 & 0x7FFF);
@@ -32,21 +28,30 @@ int32_t NextRandom() {
 
 void NextRandoms(int32_t* out, size_t count) {
     if (count == 0) return;
-    uint32_t lane[4];  // the states after draws i + 1 .. i + 4
-    uint32_t s = gState;
-    for (uint32_t& l : lane)
-        l = s = s * kMultiplier + kIncrement;
-    for (size_t i = 0;; i += 4) {
-        const size_t n = count - i < 4 ? count - i : 4;
-        for (size_t k = 0; k < n; ++k)
-            out[i + k] = DrawOf(lane[k]);
-        if (i + n == count) {
-            gState = lane[n - 1];
+    RandomLanes lanes(gState);
+    for (size_t i = 0;; i += 8) {
+        __m128i low, high;
+        lanes.Draws(low, high);
+        if (count - i >= 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), high);
+        } else {
+            alignas(16) int32_t last[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(last), low);
+            _mm_store_si128(reinterpret_cast<__m128i*>(last + 4), high);
+            for (size_t k = 0; k < count - i; ++k)
+                out[i + k] = last[k];
+        }
+        if (count - i <= 8) {
+            gState = lanes.StateAfter(int(count - i - 1));
             return;
         }
-        for (uint32_t& l : lane)
-            l = l * kMultiplier4 + kIncrement4;
+        lanes.Advance();
     }
+}
+
+uint32_t RandomState() {
+    return gState;
 }
 
 }  // namespace vx

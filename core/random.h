@@ -22,5 +22,9 @@ int32_t NextRandom();
 // The next count draws into out[0 .. count), leaving the generator where
 // count calls of NextRandom would: the same numbers, drawn faster.
 void NextRandoms(int32_t* out, size_t count);
+// The state the next draw steps from: SeedRandom(RandomState()) changes
+// nothing.  Lets a caller run the recurrence itself (core/random_lanes.h) and
+// leave the generator where its draws end.
+uint32_t RandomState();
 
 }  // namespace vx

@@ -71,7 +71,7 @@ TEST_F(TVInterferenceTest, DeclaresItsParameters) {
 }
 
 TEST_F(TVInterferenceTest, BatchDrawsEqualSingleDrawsAndLeaveTheSameState) {
-    for (size_t count : {0, 1, 3, 4, 5, 7, 8, 9, 13, 1000}) {
+    for (size_t count : {0, 1, 3, 4, 5, 7, 8, 9, 13, 15, 16, 17, 23, 1000, 4097, 100003}) {
         SeedRandom(uint32_t(count * 77 + 5));
         std::vector<int32_t> one(count), batch(count);
         for (auto& d : one)
@@ -108,6 +108,82 @@ TEST_F(TVInterferenceTest, BlocksFollowTheGeneratorAndFramesContinueItsSequence)
         out = run.Render(in);
         EXPECT_EQ(out->Pixels(), Expected(before, 21, 17, 0.6, gen));
         EXPECT_EQ(NextRandom(), gen.Next());
+    }
+}
+
+TEST_F(TVInterferenceTest, EveryByteValueOfEveryKind) {
+    // Rows of all 256 values (and a few more, for widths that are no multiple
+    // of the vector width) in every channel and in alpha, in 4- and 3-byte
+    // frames: one-pixel blocks, wide blocks one row high, and one pixel wide
+    // blocks three rows high on a narrow frame.
+    struct Case {
+        int width, height;
+        const char* size;
+        int bw, bh;
+    };
+    for (int bpp : {32, 24})
+        for (const Case& c :
+             {Case{263, 64, "1", 1, 1}, Case{263, 64, "300", 7, 1}, Case{20, 100, "300", 1, 3}}) {
+            SCOPED_TRACE(std::to_string(bpp) + " bits, " + std::to_string(c.width) +
+                         " wide, Blocksize " + c.size);
+            Frame in(FrameFormat{c.width, c.height, bpp});
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x)
+                    test::SetPx(in, x, y, std::vector<uint8_t>(size_t(bpp / 8), uint8_t(x + y)));
+            Frame before = in;
+            run.Set("Value", "60").Set("Blocksize", c.size);
+            SeedRandom(31);
+            DocumentedGenerator gen{31};
+            run.Render(in);
+            EXPECT_EQ(in.Pixels(), Expected(before, c.bw, c.bh, 0.6, gen));
+            EXPECT_EQ(NextRandom(), gen.Next());
+            if (c.width < 256 || c.bw > 1) continue;
+            // Every value that brightening or darkening changes met both.
+            std::array<std::array<bool, 256>, 2> met{};
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x) {
+                    const uint8_t v = uint8_t(x + y), got = Px(in, x, y)[0];
+                    if (got == Clamp(v * 1.3) && got != v) met[0][v] = true;
+                    if (got == Clamp(v * 0.7) && got != v) met[1][v] = true;
+                }
+            for (int v = 1; v < 256; ++v)
+                EXPECT_TRUE((met[0][size_t(v)] || Clamp(v * 1.3) == v) &&
+                            (met[1][size_t(v)] || Clamp(v * 0.7) == v))
+                    << v;
+        }
+}
+
+TEST_F(TVInterferenceTest, KeptObjectMatchesFreshObjectsAcrossSettingsAndSizes) {
+    // What one object keeps between frames (buffers sized to a frame) must
+    // never show: each step from the same generator state on one object and
+    // on a fresh one.
+    struct Step {
+        const char* value;
+        const char* size;
+        FrameFormat format;
+    };
+    const Step steps[] = {
+        {"50", "1", FrameFormat{64, 9, 32}},      {"70", "100", FrameFormat{720, 48, 32}},
+        {"70", "1", FrameFormat{37, 11, 24}},     {"20", "300", FrameFormat{301, 40, 24}},
+        {"90", "1", FrameFormat{720, 20, 32}},    {"90", "300", FrameFormat{20, 100, 32}},
+        {"35", "250", FrameFormat{1000, 30, 32}}, {"50", "1", FrameFormat{13, 7, 32, 0, true, 2}},
+    };
+    test::EffectRun kept{library, "VXETVInterference"};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        test::EffectRun fresh{library, "VXETVInterference"};
+        for (test::EffectRun* r : {&kept, &fresh})
+            r->Set("Value", steps[i].value).Set("Blocksize", steps[i].size);
+        Frame a(steps[i].format), b(steps[i].format);
+        test::PaintTestPicture(a, uint32_t(i + 2));
+        test::PaintTestPicture(b, uint32_t(i + 2));
+        SeedRandom(uint32_t(i * 1000 + 1));
+        kept.Render(a);
+        const int32_t after = NextRandom();
+        SeedRandom(uint32_t(i * 1000 + 1));
+        fresh.Render(b);
+        EXPECT_EQ(a.Pixels(), b.Pixels());
+        EXPECT_EQ(NextRandom(), after);
     }
 }
 

@@ -3,11 +3,19 @@
 // black, brightens, darkens or stays as it is; the share of disturbed blocks
 // follows "Value".  Works in place.  The generator is never seeded here, so
 // every frame continues its sequence and brings a new pattern.
+//
+// Every draw is turned into a kind code, minus the number of thresholds it
+// reached (0 white, -1 black, -2 brightened, -3 darkened, -4 untouched), held
+// in every byte of the pixel, so that sixteen bytes are painted at once.
+#include <emmintrin.h>
+
+#include <cstring>
 #include <vector>
 
 #include "core/effect_base.h"
 #include "core/frame.h"
 #include "core/random.h"
+#include "core/random_lanes.h"
 #include "core/sampling.h"
 #include "effects/colour/colour_common.h"
 #include "effects/effects.h"
@@ -22,28 +30,7 @@ constexpr ParamSpec kParamRows[] = {
     RealParam(kBlockSize, u"Blocksize", 1, 1, 1, 300),
 };
 
-// What a block turns into, in the order of the draw's thresholds.
-enum BlockKind : uint8_t { kWhite, kBlack, kBrighten, kDarken, kUntouched, kBlockKinds };
-
-// level[kind][byte]: each colour byte of a block of that kind; alpha[kind][a]
-// its alpha.  Only untouched blocks keep their bytes.
-struct BlockTables {
-    uint8_t level[kBlockKinds][256];
-    uint8_t alpha[kBlockKinds][256];
-
-    BlockTables() {
-        for (int v = 0; v < 256; ++v) {
-            level[kWhite][v] = 255;
-            level[kBlack][v] = 0;
-            level[kBrighten][v] = ClampToByte(v * 1.3);
-            level[kDarken][v] = ClampToByte(v * 0.7);
-            level[kUntouched][v] = uint8_t(v);
-            for (int k = 0; k < kUntouched; ++k)
-                alpha[k][v] = 255;
-            alpha[kUntouched][v] = uint8_t(v);
-        }
-    }
-};
+constexpr int8_t kUntouchedCode = -4;
 
 // The kind a draw gives, with r = draw / 32767: white below v/2, black below
 // v, brightened below 1.2·v, darkened below 1.4·v, untouched above.  r rises
@@ -55,12 +42,17 @@ class Thresholds {
     explicit Thresholds(double v) {
         const double t[4] = {v / 2, v, 1.2 * v, 1.4 * v};
         for (int i = 0; i < 4; ++i)
-            first_[i] = FirstReaching(t[i]);
+            below_[i] = _mm_set1_epi32(FirstReaching(t[i]) - 1);
     }
 
-    uint8_t KindOf(int32_t draw) const {
-        return uint8_t((draw >= first_[0]) + (draw >= first_[1]) + (draw >= first_[2]) +
-                       (draw >= first_[3]));
+    // For four draws in 32-bit lanes, whether each reached threshold i.
+    __m128i Reached(__m128i draws, int i) const { return _mm_cmpgt_epi32(draws, below_[i]); }
+
+    // The kind codes of four draws, each in all four bytes of its lane: the
+    // masks are 0 or -1 in every byte, so their byte sums count down.
+    __m128i Codes(__m128i draws) const {
+        return _mm_add_epi8(_mm_add_epi8(Reached(draws, 0), Reached(draws, 1)),
+                            _mm_add_epi8(Reached(draws, 2), Reached(draws, 3)));
     }
 
   private:
@@ -77,30 +69,129 @@ class Thresholds {
         return lo;
     }
 
-    int32_t first_[4];
+    __m128i below_[4];  // the first draw reaching each threshold, minus 1
 };
 
-// Applies the kinds of one band of blocks to one picture row.
-template <uint32_t kBpp>
-void DisturbRow(const BlockTables& tables, const uint8_t* kinds, int32_t width, int32_t blockWidth,
-                uint8_t* p) {
-    auto paint = [&tables](uint8_t kind, uint8_t* px) {
-        const uint8_t* level = tables.level[kind];
-        px[0] = level[px[0]];
-        px[1] = level[px[1]];
-        px[2] = level[px[2]];
-        if (kBpp == 4) px[3] = tables.alpha[kind][px[3]];
+// Sixteen bytes painted by their kinds.  reached[i] is all ones in the bytes
+// whose draw reached threshold i; `alpha` marks the alpha bytes (none in
+// 3-byte frames), which become 255 in every disturbed pixel.
+//
+// Brightened bytes are ClampToByte(v * 1.3) and darkened ones
+// ClampToByte(v * 0.7); in integers both are (v * m + 5) / 10 with m = 13 or
+// 7, held at 255 by the packing, the division being * 6554 >> 16 (exact for
+// all sums below 16384).  The double product v * 0.7 falls just below the
+// half for v = 45, 85, 165 and 175, which therefore round down.
+__m128i PaintBytes(__m128i p, const __m128i reached[4], __m128i alpha) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached[2], _mm_set1_epi8(6)));
+    const __m128i half = _mm_set1_epi16(5), tenth = _mm_set1_epi16(6554);
+    const __m128i lo = _mm_mulhi_epu16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(m, zero)),
+                      half),
+        tenth);
+    const __m128i hi = _mm_mulhi_epu16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(m, zero)),
+                      half),
+        tenth);
+    const __m128i roundsDown = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(p, _mm_set1_epi8(45)), _mm_cmpeq_epi8(p, _mm_set1_epi8(85))),
+        _mm_or_si128(_mm_cmpeq_epi8(p, _mm_set1_epi8(char(165))),
+                     _mm_cmpeq_epi8(p, _mm_set1_epi8(char(175)))));
+    const __m128i scaled =
+        _mm_add_epi8(_mm_packus_epi16(lo, hi), _mm_and_si128(roundsDown, reached[2]));
+    // Untouched keeps p, black (threshold 1 not reached) clears, white sets all.
+    __m128i out = _mm_or_si128(_mm_and_si128(reached[3], p), _mm_andnot_si128(reached[3], scaled));
+    out = _mm_and_si128(out, reached[1]);
+    out = _mm_or_si128(out, _mm_andnot_si128(reached[0], _mm_set1_epi8(-1)));
+    return _mm_or_si128(out, _mm_andnot_si128(reached[3], alpha));
+}
+
+// Sixteen bytes painted by their kind codes.
+__m128i PaintByCodes(__m128i p, __m128i codes, __m128i alpha) {
+    const __m128i reached[4] = {
+        _mm_cmplt_epi8(codes, _mm_set1_epi8(0)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-1)),
+        _mm_cmplt_epi8(codes, _mm_set1_epi8(-2)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-3))};
+    return PaintBytes(p, reached, alpha);
+}
+
+__m128i Load(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+
+void Store(void* p, __m128i v) {
+    _mm_storeu_si128(static_cast<__m128i*>(p), v);
+}
+
+// The alpha bytes of a 16-byte run of pixels.
+__m128i AlphaBytes(uint32_t bpp) {
+    return bpp == 4 ? _mm_set1_epi32(int32_t(0xFF000000u)) : _mm_setzero_si128();
+}
+
+// Paints `bytes` bytes of a row from their kind codes; the last partial
+// sixteen go through a buffer so that nothing past the row is touched.
+void PaintRow(const int8_t* codes, uint8_t* p, size_t bytes, __m128i alpha) {
+    size_t i = 0;
+    for (; i + 16 <= bytes; i += 16)
+        Store(p + i, PaintByCodes(Load(p + i), Load(codes + i), alpha));
+    if (i == bytes) return;
+    alignas(16) uint8_t px[16] = {};
+    alignas(16) int8_t code[16];
+    std::memset(code, kUntouchedCode, sizeof code);
+    std::memcpy(px, p + i, bytes - i);
+    std::memcpy(code, codes + i, bytes - i);
+    Store(px, PaintByCodes(Load(px), Load(code), alpha));
+    std::memcpy(p + i, px, bytes - i);
+}
+
+// The kind codes of the next `count` draws into out[0 .. count rounded up to
+// 8), one 32-bit lane each; the generator ends after the count-th draw.
+void DrawCodes(const Thresholds& thresholds, int32_t* out, size_t count) {
+    if (count == 0) return;
+    RandomLanes lanes(RandomState());
+    for (size_t i = 0;; i += 8) {
+        __m128i low, high;
+        lanes.Draws(low, high);
+        Store(out + i, thresholds.Codes(low));
+        Store(out + i + 4, thresholds.Codes(high));
+        if (count - i <= 8) {
+            SeedRandom(lanes.StateAfter(int(count - i - 1)));
+            return;
+        }
+        lanes.Advance();
+    }
+}
+
+// One row of one-pixel blocks in a 4-byte frame: each pixel's draw is painted
+// as soon as it is drawn, its lane masks being the pixel's byte masks.
+void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
+    const __m128i alpha = AlphaBytes(4);
+    const int32_t whole = width / 8 * 8;
+    RandomLanes lanes(RandomState());
+    auto paint = [&](__m128i draws, uint8_t* px) {
+        const __m128i reached[4] = {thresholds.Reached(draws, 0), thresholds.Reached(draws, 1),
+                                    thresholds.Reached(draws, 2), thresholds.Reached(draws, 3)};
+        Store(px, PaintBytes(Load(px), reached, alpha));
     };
-    if (blockWidth == 1) {
-        for (int32_t x = 0; x < width; ++x, p += kBpp)
-            paint(kinds[x], p);
-        return;
+    for (int32_t x = 0; x < whole; x += 8, p += 32) {
+        __m128i low, high;
+        lanes.Draws(low, high);
+        paint(low, p);
+        paint(high, p + 16);
+        if (x + 8 == width) {
+            SeedRandom(lanes.StateAfter(7));
+            return;
+        }
+        lanes.Advance();
     }
-    for (int32_t x0 = 0, b = 0; x0 < width; x0 += blockWidth, ++b) {
-        const int32_t end = width - x0 < blockWidth ? width : x0 + blockWidth;
-        for (int32_t x = x0; x < end; ++x, p += kBpp)
-            paint(kinds[b], p);
-    }
+    // The last one to seven pixels.
+    const int32_t rest = width - whole;
+    __m128i low, high;
+    lanes.Draws(low, high);
+    alignas(16) int32_t codes[8];
+    Store(codes, thresholds.Codes(low));
+    Store(codes + 4, thresholds.Codes(high));
+    PaintRow(reinterpret_cast<const int8_t*>(codes), p, size_t(rest) * 4, alpha);
+    SeedRandom(lanes.StateAfter(rest - 1));
 }
 
 class TVInterference : public EffectBase {
@@ -122,53 +213,54 @@ class TVInterference : public EffectBase {
         int32_t bw = int32_t(W * s), bh = int32_t(H * s);
         if (bw == 0) bw = 1;
         if (bh == 0) bh = 1;
-        const Thresholds thresholds(v);
-        // Frames with more blocks than draw values keep every draw's kind
-        // while "Value" stays: a lookup per block instead of four comparisons.
-        const int64_t draws = (int64_t(W) + bw - 1) / bw * ((int64_t(H) + bh - 1) / bh);
-        const bool tabled = draws > kRandomMax;
-        if (tabled && (v != kindsValue_ || kindOf_.empty())) {
-            kindOf_.resize(size_t(kRandomMax) + 1);
-            for (int32_t d = 0; d <= kRandomMax; ++d)
-                kindOf_[size_t(d)] = thresholds.KindOf(d);
-            kindsValue_ = v;
-        }
-        if (bytesPerPixel == 4)
-            Disturb<4>(frame, thresholds, tabled, bw, bh);
-        else
-            Disturb<3>(frame, thresholds, tabled, bw, bh);
+        Disturb(frame, Thresholds(v), bw, bh);
         return kOk;
     }
 
   private:
-    template <uint32_t kBpp>
-    void Disturb(const FrameView& frame, const Thresholds& thresholds, bool tabled, int32_t bw,
-                 int32_t bh) {
-        static const BlockTables tables;
+    // One draw per block, blocks left to right, bands top to bottom; a band's
+    // codes are spread over its row bytes once and painted on every row.
+    void Disturb(const FrameView& frame, const Thresholds& thresholds, int32_t bw, int32_t bh) {
         const int32_t W = frameWidth, H = frameHeight;
+        const uint32_t bpp = bytesPerPixel;
+        if (bw == 1 && bh == 1 && bpp == 4) {
+            for (int32_t y = 0; y < H; ++y)
+                DisturbPixelRow(thresholds, frame.Row(y), W);
+            return;
+        }
         const size_t blocks = size_t((int64_t(W) + bw - 1) / bw);
-        draws_.resize(blocks);
-        kinds_.resize(blocks);
-        const uint8_t* kindOf = kindOf_.data();
-        // One draw per block, blocks left to right, bands top to bottom.
+        const size_t rowBytes = size_t(W) * bpp;
+        blockCodes_.resize((blocks + 7) / 8 * 8);
+        rowCodes_.resize(rowBytes + 1);  // one spare byte for 4-byte stores
+        const __m128i alpha = AlphaBytes(bpp);
         for (int32_t y0 = 0; y0 < H; y0 += bh) {
-            NextRandoms(draws_.data(), blocks);
-            if (tabled)
-                for (size_t b = 0; b < blocks; ++b)
-                    kinds_[b] = kindOf[draws_[b]];
-            else
-                for (size_t b = 0; b < blocks; ++b)
-                    kinds_[b] = thresholds.KindOf(draws_[b]);
+            DrawCodes(thresholds, blockCodes_.data(), blocks);
+            const int8_t* codes = SpreadCodes(bw, bpp, blocks, rowBytes);
             const int32_t end = H - y0 < bh ? H : y0 + bh;
             for (int32_t y = y0; y < end; ++y)
-                DisturbRow<kBpp>(tables, kinds_.data(), W, bw, frame.Row(y));
+                PaintRow(codes, frame.Row(y), rowBytes, alpha);
         }
     }
 
-    std::vector<int32_t> draws_;
-    std::vector<uint8_t> kinds_;
-    std::vector<uint8_t> kindOf_;  // the kind of each draw 0 .. kRandomMax
-    double kindsValue_ = 0;        // the value kindOf_ was built for
+    // The codes of every byte of a band row, from the codes of its blocks.
+    const int8_t* SpreadCodes(int32_t bw, uint32_t bpp, size_t blocks, size_t rowBytes) {
+        // One-pixel blocks of 4 bytes: the block codes already are.
+        if (bw == 1 && bpp == 4) return reinterpret_cast<const int8_t*>(blockCodes_.data());
+        int8_t* out = rowCodes_.data();
+        if (bw == 1) {
+            for (size_t b = 0; b < blocks; ++b)
+                std::memcpy(out + b * 3, &blockCodes_[b], 4);
+            return out;
+        }
+        const size_t blockBytes = size_t(bw) * bpp;
+        for (size_t b = 0, at = 0; b < blocks; ++b, at += blockBytes)
+            std::memset(out + at, int8_t(blockCodes_[b]),
+                        rowBytes - at < blockBytes ? rowBytes - at : blockBytes);
+        return out;
+    }
+
+    std::vector<int32_t> blockCodes_;  // a band's block codes, 8 more at most
+    std::vector<int8_t> rowCodes_;     // the codes of a band row's bytes
 };
 
 }  // namespace

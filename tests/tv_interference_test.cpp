@@ -122,8 +122,8 @@ TEST_F(TVInterferenceTest, EveryByteValueOfEveryKind) {
         int bw, bh;
     };
     for (int bpp : {32, 24})
-        for (const Case& c :
-             {Case{263, 64, "1", 1, 1}, Case{263, 64, "300", 7, 1}, Case{20, 100, "300", 1, 3}}) {
+        for (const Case& c : {Case{263, 64, "1", 1, 1}, Case{263, 64, "300", 7, 1},
+                              Case{20, 100, "300", 1, 3}, Case{29, 40, "1", 1, 1}}) {
             SCOPED_TRACE(std::to_string(bpp) + " bits, " + std::to_string(c.width) +
                          " wide, Blocksize " + c.size);
             Frame in(FrameFormat{c.width, c.height, bpp});

@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "core/effect_base.h"
@@ -161,37 +162,81 @@ void DrawCodes(const Thresholds& thresholds, int32_t* out, size_t count) {
     }
 }
 
-// One row of one-pixel blocks in a 4-byte frame: each pixel's draw is painted
-// as soon as it is drawn, its lane masks being the pixel's byte masks.
-void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
+// The codes of `pixels` pixels of `bpp` bytes, from one code per pixel; one
+// spare byte after the last for 4-byte stores.
+void SpreadPixelCodes(const int32_t* codes, size_t pixels, uint32_t bpp, int8_t* out) {
+    for (size_t i = 0; i < pixels; ++i)
+        std::memcpy(out + i * bpp, codes + i, 4);
+}
+
+// Twelve bytes of 3-byte pixel codes from the four lane codes (each in all
+// four bytes of its lane), in bytes 0 .. 11: byte i takes lane i / 3, found
+// in the lane shifted down by 0 to 3 bytes.
+__m128i ThreeByteCodes(__m128i lanes) {
+    const __m128i keep0 = _mm_setr_epi8(-1, -1, -1, 0, -1, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i keep1 = _mm_setr_epi8(0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i keep2 = _mm_setr_epi8(0, 0, 0, 0, 0, 0, -1, -1, 0, 0, -1, -1, 0, 0, 0, 0);
+    const __m128i keep3 = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0);
+    return _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(lanes, keep0), _mm_and_si128(_mm_srli_si128(lanes, 1), keep1)),
+        _mm_or_si128(_mm_and_si128(_mm_srli_si128(lanes, 2), keep2),
+                     _mm_and_si128(_mm_srli_si128(lanes, 3), keep3)));
+}
+
+// Eight one-pixel blocks of a 4-byte frame: each pixel's lane masks are its
+// byte masks, so the draws are painted as they come.
+void PaintPixels(const Thresholds& thresholds, RandomLanes& lanes, uint8_t* p,
+                 std::integral_constant<uint32_t, 4>) {
     const __m128i alpha = AlphaBytes(4);
-    const int32_t whole = width / 8 * 8;
-    RandomLanes lanes(RandomState());
-    auto paint = [&](__m128i draws, uint8_t* px) {
-        const __m128i reached[4] = {thresholds.Reached(draws, 0), thresholds.Reached(draws, 1),
-                                    thresholds.Reached(draws, 2), thresholds.Reached(draws, 3)};
-        Store(px, PaintBytes(Load(px), reached, alpha));
-    };
-    for (int32_t x = 0; x < whole; x += 8, p += 32) {
-        __m128i low, high;
-        lanes.Draws(low, high);
-        paint(low, p);
-        paint(high, p + 16);
-        if (x + 8 == width) {
-            SeedRandom(lanes.StateAfter(7));
-            return;
-        }
-        lanes.Advance();
+    __m128i draws[2];
+    lanes.Draws(draws[0], draws[1]);
+    lanes.Advance();
+    for (int h = 0; h < 2; ++h) {
+        const __m128i reached[4] = {
+            thresholds.Reached(draws[h], 0), thresholds.Reached(draws[h], 1),
+            thresholds.Reached(draws[h], 2), thresholds.Reached(draws[h], 3)};
+        Store(p + 16 * h, PaintBytes(Load(p + 16 * h), reached, alpha));
     }
-    // The last one to seven pixels.
+}
+
+// Sixteen one-pixel blocks of a 3-byte frame: the codes of sixteen draws
+// spread over 48 bytes.
+void PaintPixels(const Thresholds& thresholds, RandomLanes& lanes, uint8_t* p,
+                 std::integral_constant<uint32_t, 3>) {
+    __m128i draws[4];
+    lanes.Draws(draws[0], draws[1]);
+    lanes.Advance();
+    lanes.Draws(draws[2], draws[3]);
+    lanes.Advance();
+    __m128i bytes[4];
+    for (int q = 0; q < 4; ++q)
+        bytes[q] = ThreeByteCodes(thresholds.Codes(draws[q]));
+    const __m128i codes[3] = {
+        _mm_or_si128(bytes[0], _mm_slli_si128(bytes[1], 12)),
+        _mm_or_si128(_mm_srli_si128(bytes[1], 4), _mm_slli_si128(bytes[2], 8)),
+        _mm_or_si128(_mm_srli_si128(bytes[2], 8), _mm_slli_si128(bytes[3], 4))};
+    for (int k = 0; k < 3; ++k)
+        Store(p + 16 * k, PaintByCodes(Load(p + 16 * k), codes[k], _mm_setzero_si128()));
+}
+
+// One row of one-pixel blocks, painted as drawn; the last few pixels through
+// a code buffer.
+template <uint32_t kBpp>
+void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
+    constexpr int32_t kStep = kBpp == 4 ? 8 : 16;  // 32 or 48 bytes
+    const int32_t whole = width / kStep * kStep;
+    const uint32_t start = RandomState();
+    RandomLanes lanes(start);
+    for (int32_t x = 0; x < whole; x += kStep, p += kStep * kBpp)
+        PaintPixels(thresholds, lanes, p, std::integral_constant<uint32_t, kBpp>());
+    SeedRandom(RandomStateAfter(start, uint32_t(whole)));
     const int32_t rest = width - whole;
-    __m128i low, high;
-    lanes.Draws(low, high);
-    alignas(16) int32_t codes[8];
-    Store(codes, thresholds.Codes(low));
-    Store(codes + 4, thresholds.Codes(high));
-    PaintRow(reinterpret_cast<const int8_t*>(codes), p, size_t(rest) * 4, alpha);
-    SeedRandom(lanes.StateAfter(rest - 1));
+    if (rest == 0) return;
+    alignas(16) int32_t codes[kStep];
+    int8_t bytes[kStep * kBpp + 1];
+    DrawCodes(thresholds, codes, size_t(rest));
+    SpreadPixelCodes(codes, size_t(rest), kBpp, bytes);
+    PaintRow(bytes, p, size_t(rest) * kBpp, AlphaBytes(kBpp));
 }
 
 class TVInterference : public EffectBase {
@@ -223,9 +268,12 @@ class TVInterference : public EffectBase {
     void Disturb(const FrameView& frame, const Thresholds& thresholds, int32_t bw, int32_t bh) {
         const int32_t W = frameWidth, H = frameHeight;
         const uint32_t bpp = bytesPerPixel;
-        if (bw == 1 && bh == 1 && bpp == 4) {
+        if (bw == 1 && bh == 1) {
             for (int32_t y = 0; y < H; ++y)
-                DisturbPixelRow(thresholds, frame.Row(y), W);
+                if (bpp == 4)
+                    DisturbPixelRow<4>(thresholds, frame.Row(y), W);
+                else
+                    DisturbPixelRow<3>(thresholds, frame.Row(y), W);
             return;
         }
         const size_t blocks = size_t((int64_t(W) + bw - 1) / bw);
@@ -248,8 +296,7 @@ class TVInterference : public EffectBase {
         if (bw == 1 && bpp == 4) return reinterpret_cast<const int8_t*>(blockCodes_.data());
         int8_t* out = rowCodes_.data();
         if (bw == 1) {
-            for (size_t b = 0; b < blocks; ++b)
-                std::memcpy(out + b * 3, &blockCodes_[b], 4);
+            SpreadPixelCodes(blockCodes_.data(), blocks, bpp, out);
             return out;
         }
         const size_t blockBytes = size_t(bw) * bpp;

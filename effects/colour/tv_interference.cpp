@@ -239,6 +239,74 @@ void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
     PaintRow(bytes, p, size_t(rest) * kBpp, AlphaBytes(kBpp));
 }
 
+// A run of bytes of a band row whose blocks share one kind.
+struct Run {
+    uint32_t begin, end;
+    int8_t code;
+};
+
+// Fills bytes with a pattern that repeats every pixel (white, or black with
+// opaque alpha): whole sixteens, the last overlapping the one before.
+void FillRun(uint8_t* p, size_t bytes, __m128i pattern) {
+    if (bytes < 16) {
+        alignas(16) uint8_t px[16];
+        Store(px, pattern);
+        std::memcpy(p, px, bytes);
+        return;
+    }
+    for (size_t i = 0; i + 16 < bytes; i += 16)
+        Store(p + i, pattern);
+    Store(p + bytes - 16, pattern);
+}
+
+// Brightens or darkens a run of bytes (reached: the masks of its kind).  The
+// last sixteen, overlapping the ones before, are read before any is written.
+void ScaleRun(uint8_t* p, size_t bytes, const __m128i reached[4], __m128i alpha) {
+    if (bytes < 16) {
+        alignas(16) uint8_t px[16] = {};
+        std::memcpy(px, p, bytes);
+        Store(px, PaintBytes(Load(px), reached, alpha));
+        std::memcpy(p, px, bytes);
+        return;
+    }
+    const __m128i last = PaintBytes(Load(p + bytes - 16), reached, alpha);
+    for (size_t i = 0; i + 16 < bytes; i += 16)
+        Store(p + i, PaintBytes(Load(p + i), reached, alpha));
+    Store(p + bytes - 16, last);
+}
+
+// Paints a band of wide blocks run by run, each run down the band's `rows`
+// rows (from `first`, `step` bytes apart) before the next, so that its kind
+// is looked at once per band.  White and black runs are written without
+// being read, untouched ones are not visited.
+void PaintBand(const std::vector<Run>& runs, uint8_t* first, ptrdiff_t step, int32_t rows,
+               __m128i alpha) {
+    const __m128i none = _mm_setzero_si128(), all = _mm_set1_epi8(-1);
+    const __m128i brighten[4] = {all, all, none, none}, darken[4] = {all, all, all, none};
+    for (const Run& r : runs) {
+        uint8_t* p = first + r.begin;
+        const size_t bytes = r.end - r.begin;
+        switch (r.code) {
+            case 0:
+                for (int32_t k = 0; k < rows; ++k, p += step)
+                    FillRun(p, bytes, all);
+                break;
+            case -1:
+                for (int32_t k = 0; k < rows; ++k, p += step)
+                    FillRun(p, bytes, alpha);
+                break;
+            case -2:
+                for (int32_t k = 0; k < rows; ++k, p += step)
+                    ScaleRun(p, bytes, brighten, alpha);
+                break;
+            default:
+                for (int32_t k = 0; k < rows; ++k, p += step)
+                    ScaleRun(p, bytes, darken, alpha);
+                break;
+        }
+    }
+}
+
 class TVInterference : public EffectBase {
   public:
     static constexpr ParamTable kParams = kParamRows;
@@ -281,10 +349,20 @@ class TVInterference : public EffectBase {
         blockCodes_.resize((blocks + 7) / 8 * 8);
         rowCodes_.resize(rowBytes + 1);  // one spare byte for 4-byte stores
         const __m128i alpha = AlphaBytes(bpp);
+        // Blocks of sixteen bytes or more are painted run by run.
+        const size_t blockBytes = size_t(bw) * bpp;
+        const bool wide = blockBytes >= 16;
+        if (wide) runs_.reserve(blocks);
+        const ptrdiff_t step = H > 1 ? frame.Row(1) - frame.Row(0) : 0;
         for (int32_t y0 = 0; y0 < H; y0 += bh) {
             DrawCodes(thresholds, blockCodes_.data(), blocks);
-            const int8_t* codes = SpreadCodes(bw, bpp, blocks, rowBytes);
             const int32_t end = H - y0 < bh ? H : y0 + bh;
+            if (wide) {
+                FindRuns(blocks, blockBytes, rowBytes);
+                PaintBand(runs_, frame.Row(y0), step, end - y0, alpha);
+                continue;
+            }
+            const int8_t* codes = SpreadCodes(bw, bpp, blocks, rowBytes);
             for (int32_t y = y0; y < end; ++y)
                 PaintRow(codes, frame.Row(y), rowBytes, alpha);
         }
@@ -306,6 +384,23 @@ class TVInterference : public EffectBase {
         return out;
     }
 
+    // The runs of a band row: neighbouring blocks of one kind joined,
+    // untouched ones left out.
+    void FindRuns(size_t blocks, size_t blockBytes, size_t rowBytes) {
+        runs_.clear();
+        int8_t previous = kUntouchedCode;
+        for (size_t b = 0, at = 0; b < blocks; ++b, at += blockBytes) {
+            const int8_t code = int8_t(blockCodes_[b]);
+            const uint32_t end = uint32_t(rowBytes - at < blockBytes ? rowBytes : at + blockBytes);
+            if (code == previous && code != kUntouchedCode)
+                runs_.back().end = end;
+            else if (code != kUntouchedCode)
+                runs_.push_back({uint32_t(at), end, code});
+            previous = code;
+        }
+    }
+
+    std::vector<Run> runs_;
     std::vector<int32_t> blockCodes_;  // a band's block codes, 8 more at most
     std::vector<int8_t> rowCodes_;     // the codes of a band row's bytes
 };

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "core/random.h"
+#include "core/random_lanes.h"
 #include "host/standin_host.h"
 #include "tests/colour_test_support.h"
 #include "tests/test_frames.h"
@@ -81,6 +82,12 @@ TEST_F(TVInterferenceTest, BatchDrawsEqualSingleDrawsAndLeaveTheSameState) {
         NextRandoms(batch.data(), count);
         EXPECT_EQ(batch, one) << count;
         EXPECT_EQ(NextRandom(), after) << count;
+        // A jump over the run lands where the single draws left the state.
+        const uint32_t jumped = RandomStateAfter(uint32_t(count * 77 + 5), count);
+        SeedRandom(uint32_t(count * 77 + 5));
+        for (size_t i = 0; i < count; ++i)
+            NextRandom();
+        EXPECT_EQ(jumped, RandomState()) << count;
     }
     // The documented recurrence from the documented start.
     SeedRandom(1);

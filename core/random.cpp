@@ -36,9 +36,9 @@ void NextRandoms(int32_t* out, size_t count) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), low);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), high);
         } else {
-            alignas(16) int32_t last[8];
-            _mm_store_si128(reinterpret_cast<__m128i*>(last), low);
-            _mm_store_si128(reinterpret_cast<__m128i*>(last + 4), high);
+            int32_t last[8];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(last), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(last + 4), high);
             for (size_t k = 0; k < count - i; ++k)
                 out[i + k] = last[k];
         }

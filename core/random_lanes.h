@@ -49,11 +49,11 @@ class RandomLanes {
   public:
     // The lanes of the eight draws that follow `state`.
     explicit RandomLanes(uint32_t state) {
-        alignas(16) uint32_t s[8];
+        uint32_t s[8];
         for (uint32_t& l : s)
             l = state = state * kRandomMultiplier + kRandomIncrement;
-        low_ = _mm_load_si128(reinterpret_cast<const __m128i*>(s));
-        high_ = _mm_load_si128(reinterpret_cast<const __m128i*>(s + 4));
+        low_ = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        high_ = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4));
     }
 
     // The current eight draws (0 .. kRandomMax), the first four in `low`.
@@ -73,9 +73,9 @@ class RandomLanes {
 
     // The generator's state after the k-th (0 .. 7) of the current eight draws.
     uint32_t StateAfter(int k) const {
-        alignas(16) uint32_t s[8];
-        _mm_store_si128(reinterpret_cast<__m128i*>(s), low_);
-        _mm_store_si128(reinterpret_cast<__m128i*>(s + 4), high_);
+        uint32_t s[8];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s), low_);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s + 4), high_);
         return s[k];
     }
 

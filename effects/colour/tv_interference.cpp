@@ -135,8 +135,8 @@ void PaintRow(const int8_t* codes, uint8_t* p, size_t bytes, __m128i alpha) {
     for (; i + 16 <= bytes; i += 16)
         Store(p + i, PaintByCodes(Load(p + i), Load(codes + i), alpha));
     if (i == bytes) return;
-    alignas(16) uint8_t px[16] = {};
-    alignas(16) int8_t code[16];
+    uint8_t px[16] = {};
+    int8_t code[16];
     std::memset(code, kUntouchedCode, sizeof code);
     std::memcpy(px, p + i, bytes - i);
     std::memcpy(code, codes + i, bytes - i);
@@ -232,7 +232,7 @@ void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
     SeedRandom(RandomStateAfter(start, uint32_t(whole)));
     const int32_t rest = width - whole;
     if (rest == 0) return;
-    alignas(16) int32_t codes[kStep];
+    int32_t codes[kStep];
     int8_t bytes[kStep * kBpp + 1];
     DrawCodes(thresholds, codes, size_t(rest));
     SpreadPixelCodes(codes, size_t(rest), kBpp, bytes);
@@ -249,7 +249,7 @@ struct Run {
 // opaque alpha): whole sixteens, the last overlapping the one before.
 void FillRun(uint8_t* p, size_t bytes, __m128i pattern) {
     if (bytes < 16) {
-        alignas(16) uint8_t px[16];
+        uint8_t px[16];
         Store(px, pattern);
         std::memcpy(p, px, bytes);
         return;
@@ -263,7 +263,7 @@ void FillRun(uint8_t* p, size_t bytes, __m128i pattern) {
 // last sixteen, overlapping the ones before, are read before any is written.
 void ScaleRun(uint8_t* p, size_t bytes, const __m128i reached[4], __m128i alpha) {
     if (bytes < 16) {
-        alignas(16) uint8_t px[16] = {};
+        uint8_t px[16] = {};
         std::memcpy(px, p, bytes);
         Store(px, PaintBytes(Load(px), reached, alpha));
         std::memcpy(p, px, bytes);

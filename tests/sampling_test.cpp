@@ -1,9 +1,12 @@
 // The shared sampler and the colour helpers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "core/random.h"
 #include "core/sampling.h"
 #include "host/standin_host.h"
 #include "tests/test_frames.h"
@@ -148,6 +151,101 @@ TEST(SamplerGrid, GridAndSplitPositionsGiveTheRowSamplersBytesForEveryByteValue)
             }
             EXPECT_EQ(viaSplit.Pixels(), viaRows.Pixels());
             EXPECT_TRUE(test::PaddingUntouched(viaSplit));
+        }
+    }
+}
+
+// A kernel sample the plain way: every tap from its own clamped row and
+// column, weight(row) * weight(column) * byte summed rows outer.
+void PlainKernelSample(const FrameView& src, int32_t w, int32_t h, int32_t n, bool fields,
+                       int32_t y, int32_t taps, double (*kernel)(double), double fx, double fy,
+                       const uint8_t outside[4], uint8_t* out) {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= w || fy >= h) {
+        std::memcpy(out, outside, size_t(n));
+        return;
+    }
+    const int32_t half = taps / 2, ix = int32_t(fx), iy = int32_t(fy);
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int32_t r = iy - (half - 1); r <= iy + half; ++r) {
+        const double wy = kernel(std::fabs(r - fy));
+        int32_t row = std::clamp(r, 0, h - 1);
+        if (fields && ((row ^ y) & 1)) row = row + 1 < h ? row + 1 : row - 1;
+        for (int32_t c = ix - (half - 1); c <= ix + half; ++c) {
+            const double wgt = wy * kernel(std::fabs(c - fx));
+            const uint8_t* p = src.Row(row) + std::clamp(c, 0, w - 1) * n;
+            for (int32_t i = 0; i < n; ++i)
+                sum[i] += wgt * p[i];
+        }
+    }
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = ClampToByte(sum[i]);
+}
+
+// Positions along one axis of a frame of the given size: whole, halves,
+// just below whole values (where a tap's distance rounds onto a piece
+// boundary), near and past both edges, and a spread of drawn ones.
+std::vector<double> KernelTestPositions(int32_t size) {
+    std::vector<double> v = {-0.5, -1e-300, 0.0, 0.25, 0.5, 1.0, 1.5, 2.0, 2.75};
+    for (double whole : {1.0, 2.0, 3.0, double(size) - 1.0, double(size)})
+        v.push_back(std::nextafter(whole, 0.0));
+    for (double d : {0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5})
+        v.push_back(size - d);
+    for (int k = 0; k < 12; ++k)
+        v.push_back(NextRandom() / double(kRandomMax) * (size + 1.0) - 0.5);
+    return v;
+}
+
+// Every kernel mode against the plain loop in every layout, with the fields
+// apart and together, for frames smaller than, as large as and larger than
+// the kernels, at positions that put taps inside, at and past every edge.
+TEST(KernelSampler, EveryKernelModeGivesThePlainLoopsBytes) {
+    SeedRandom(7);
+    const std::pair<int32_t, double (*)(double)> kernels[3] = {
+        {4, CubicKernel}, {4, Spline16Kernel}, {6, Spline36Kernel}};
+    const uint8_t outside[4] = {30, 20, 10, 40};
+    for (const auto& layout : test::kLayouts) {
+        for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 2}, {6, 7}, {23, 13}}) {
+            for (int32_t fieldCode : {0, 1}) {
+                SCOPED_TRACE(::testing::Message()
+                             << layout.name << " " << w << "x" << h << " fields " << fieldCode);
+                host::FrameFormat format{w,
+                                         h,
+                                         layout.bitsPerPixel,
+                                         layout.pixelFormat,
+                                         layout.bottomUp,
+                                         layout.rowPadding};
+                host::Frame dst(format);
+                format.fieldCode = fieldCode;
+                host::Frame src(format);
+                test::PaintTestPicture(src, uint32_t(w * h));
+                const int32_t n = layout.bitsPerPixel / 8;
+                EffectBase effect;
+                effect.frameWidth = w;
+                effect.frameHeight = h;
+                effect.bytesPerPixel = n;
+                effect.outsideColor = {10, 20, 30, 40};
+                const Sampler s(effect, ViewFrame(src.Host()), ViewFrame(dst.Host()));
+                const std::vector<double> xs = KernelTestPositions(w), ys = KernelTestPositions(h);
+                for (int32_t mode = kInterpolateCubicSharp; mode <= kInterpolateCubicExact;
+                     ++mode) {
+                    const auto [taps, kernel] = kernels[mode - kInterpolateCubicSharp];
+                    for (int32_t y : {0, 1, h - 1}) {
+                        if (y >= h) continue;
+                        for (double fy : ys) {
+                            for (double fx : xs) {
+                                uint8_t want[4];
+                                PlainKernelSample(s.src, w, h, n, fieldCode == 1, y, taps, kernel,
+                                                  fx, fy, outside, want);
+                                s.SamplePixel(0, uint32_t(y), true, mode, fx, fy);
+                                ASSERT_EQ(std::vector<uint8_t>(dst.Row(y), dst.Row(y) + n),
+                                          std::vector<uint8_t>(want, want + n))
+                                    << "mode " << mode << " at " << fx << "," << fy << " y " << y;
+                            }
+                        }
+                    }
+                }
+                EXPECT_TRUE(test::PaddingUntouched(dst));
+            }
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "core/sampling.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -97,25 +98,90 @@ struct GridColumn {
 };
 }  // namespace
 
-inline double CubicKernelInline(double x) {
-    if (x <= 1.0) return 1.25 * x * x * x - 2.25 * x * x + 1.0;
+namespace {
+
+// The polynomial pieces of the kernels, for distances up to 1, up to 2 and
+// up to 3.  Written once for any number type, so that a pair of weights
+// worked out together goes through the very operations one weight does.
+template <class T>
+T CubicNear(T x) {
+    return 1.25 * x * x * x - 2.25 * x * x + 1.0;
+}
+template <class T>
+T CubicFar(T x) {
     return -0.75 * x * x * x + 3.75 * x * x - 6.0 * x + 3.0;
+}
+template <class T>
+T Spline16Near(T x) {
+    return x * x * x - 1.8 * x * x - 0.2 * x + 1.0;
+}
+template <class T>
+T Spline16Far(T x) {
+    T y = x - 1.0;
+    return -y * y * y / 3.0 + 0.8 * y * y - 7.0 / 15.0 * y;
+}
+template <class T>
+T Spline36Near(T x) {
+    return 13.0 / 11.0 * x * x * x - 453.0 / 209.0 * x * x - 3.0 / 209.0 * x + 1.0;
+}
+template <class T>
+T Spline36Mid(T x) {
+    T y = x - 1.0;
+    return -6.0 / 11.0 * y * y * y + 270.0 / 209.0 * y * y - 156.0 / 209.0 * y;
+}
+template <class T>
+T Spline36Far(T x) {
+    T y = x - 2.0;
+    return 1.0 / 11.0 * y * y * y - 45.0 / 209.0 * y * y + 26.0 / 209.0 * y;
+}
+
+// Each kernel as the sampler needs it: its tap count, piece p (for
+// distances in (p - 1, p], the first from 0) and the whole kernel.
+struct CubicSharp {
+    static constexpr int kTaps = 4;
+    template <int P, class T>
+    static T Piece(T x) {
+        if constexpr (P == 1) return CubicNear(x);
+        return CubicFar(x);
+    }
+    static double At(double x) { return x <= 1.0 ? Piece<1>(x) : Piece<2>(x); }
+};
+
+struct CubicSoft {
+    static constexpr int kTaps = 4;
+    template <int P, class T>
+    static T Piece(T x) {
+        if constexpr (P == 1) return Spline16Near(x);
+        return Spline16Far(x);
+    }
+    static double At(double x) { return x <= 1.0 ? Piece<1>(x) : Piece<2>(x); }
+};
+
+struct CubicExact {
+    static constexpr int kTaps = 6;
+    template <int P, class T>
+    static T Piece(T x) {
+        if constexpr (P == 1) return Spline36Near(x);
+        if constexpr (P == 2) return Spline36Mid(x);
+        return Spline36Far(x);
+    }
+    static double At(double x) {
+        return x <= 1.0 ? Piece<1>(x) : x <= 2.0 ? Piece<2>(x) : Piece<3>(x);
+    }
+};
+
+}  // namespace
+
+inline double CubicKernelInline(double x) {
+    return CubicSharp::At(x);
 }
 
 inline double Spline16KernelInline(double x) {
-    if (x <= 1.0) return x * x * x - 1.8 * x * x - 0.2 * x + 1.0;
-    double y = x - 1.0;
-    return -y * y * y / 3.0 + 0.8 * y * y - 7.0 / 15.0 * y;
+    return CubicSoft::At(x);
 }
 
 inline double Spline36KernelInline(double x) {
-    if (x <= 1.0) return 13.0 / 11.0 * x * x * x - 453.0 / 209.0 * x * x - 3.0 / 209.0 * x + 1.0;
-    if (x <= 2.0) {
-        double y = x - 1.0;
-        return -6.0 / 11.0 * y * y * y + 270.0 / 209.0 * y * y - 156.0 / 209.0 * y;
-    }
-    double y = x - 2.0;
-    return 1.0 / 11.0 * y * y * y - 45.0 / 209.0 * y * y + 26.0 / 209.0 * y;
+    return CubicExact::At(x);
 }
 
 double CubicKernel(double x) {
@@ -528,11 +594,282 @@ void KernelSample(const Sampler& s, uint32_t x, uint32_t y, bool fields, double 
     }
 }
 
+#if defined(__SSE2__)
+// Two doubles worked on as one: a column weight and a row weight evaluated
+// side by side, each lane going through the operations a lone double would.
+struct Lanes {
+    __m128d v;
+};
+inline Lanes operator+(Lanes a, Lanes b) {
+    return {_mm_add_pd(a.v, b.v)};
+}
+inline Lanes operator+(Lanes a, double b) {
+    return {_mm_add_pd(a.v, _mm_set1_pd(b))};
+}
+inline Lanes operator-(Lanes a, Lanes b) {
+    return {_mm_sub_pd(a.v, b.v)};
+}
+inline Lanes operator-(Lanes a, double b) {
+    return {_mm_sub_pd(a.v, _mm_set1_pd(b))};
+}
+inline Lanes operator*(Lanes a, Lanes b) {
+    return {_mm_mul_pd(a.v, b.v)};
+}
+inline Lanes operator*(double a, Lanes b) {
+    return {_mm_mul_pd(_mm_set1_pd(a), b.v)};
+}
+inline Lanes operator/(Lanes a, double b) {
+    return {_mm_div_pd(a.v, _mm_set1_pd(b))};
+}
+inline Lanes operator-(Lanes a) {
+    return {_mm_xor_pd(a.v, _mm_set1_pd(-0.0))};
+}
+
+// The kernel piece tap k's distance lies in.  Tap k of n sits at a distance
+// from the wanted position of at least half - k (left half) or k - half + 1
+// (right half), less a fraction; rounding can only bring a distance down
+// onto the lower end of that range, which KernelWeights checks for.
+constexpr int PieceOfTap(int taps, int k) {
+    return k < taps / 2 ? taps / 2 - k : k - taps / 2 + 1;
+}
+
+// w[k] = the piece of tap k at d[k]; onBoundary marks the lanes whose
+// distance rounded down onto the lower end of that piece's range.
+template <class K, int... k>
+inline void EvaluateTaps(const __m128d* d, __m128d* w, __m128d& onBoundary,
+                         std::integer_sequence<int, k...>) {
+    ((w[k] = K::template Piece<PieceOfTap(K::kTaps, k)>(Lanes{d[k]}).v), ...);
+    ((onBoundary = PieceOfTap(K::kTaps, k) > 1
+                       ? _mm_or_pd(onBoundary,
+                                   _mm_cmple_pd(d[k], _mm_set1_pd(PieceOfTap(K::kTaps, k) - 1.0)))
+                       : onBoundary),
+     ...);
+}
+
+// The column weights (lane 0) and row weights (lane 1) of a sample at
+// (fx, fy), each spread over both lanes of across[k] and down[k]: the
+// values Kernel(|c - fx|) and Kernel(|r - fy|) would give.
+template <class K>
+inline void KernelWeights(double fx, double fy, int32_t ix, int32_t iy, __m128d* across,
+                          __m128d* down) {
+    constexpr int taps = K::kTaps, half = taps / 2;
+    const __m128d position = _mm_set_pd(fy, fx);
+    const __m128d first = _mm_set_pd(double(iy - (half - 1)), double(ix - (half - 1)));
+    const __m128d sign = _mm_set1_pd(-0.0);
+    __m128d d[taps], w[taps];
+#pragma GCC unroll 6
+    for (int k = 0; k < taps; ++k)
+        d[k] = _mm_andnot_pd(sign, _mm_sub_pd(_mm_add_pd(first, _mm_set1_pd(double(k))), position));
+    __m128d onBoundary = _mm_setzero_pd();
+    EvaluateTaps<K>(d, w, onBoundary, std::make_integer_sequence<int, taps>{});
+    if (_mm_movemask_pd(onBoundary)) {
+        for (int k = 0; k < taps; ++k) {
+            double pair[2];
+            _mm_storeu_pd(pair, d[k]);
+            w[k] = _mm_set_pd(K::At(pair[1]), K::At(pair[0]));
+        }
+    }
+#pragma GCC unroll 6
+    for (int k = 0; k < taps; ++k) {
+        across[k] = _mm_unpacklo_pd(w[k], w[k]);
+        down[k] = _mm_unpackhi_pd(w[k], w[k]);
+    }
+}
+
+inline __m128i WidenPixel(uint32_t bytes) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(bytes)), zero), zero);
+}
+
+inline uint32_t Load4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// The taps of one tap row lying side by side in memory: one or two loads,
+// widened to one 32-bit lane per byte.  Three-byte pixels get the next
+// pixel's first byte (or zero) as a fourth, which no sum keeps; no load
+// reaches past the last tap's last byte.
+template <int Taps, int N>
+inline void LoadTapRow(const uint8_t* p, __m128i* px) {
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (N == 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i a = _mm_unpacklo_epi8(v, zero), b = _mm_unpackhi_epi8(v, zero);
+        px[0] = _mm_unpacklo_epi16(a, zero);
+        px[1] = _mm_unpackhi_epi16(a, zero);
+        px[2] = _mm_unpacklo_epi16(b, zero);
+        px[3] = _mm_unpackhi_epi16(b, zero);
+        if constexpr (Taps == 6) {
+            const __m128i c =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), zero);
+            px[4] = _mm_unpacklo_epi16(c, zero);
+            px[5] = _mm_unpackhi_epi16(c, zero);
+        }
+    } else {
+        __m128i v;
+        if constexpr (Taps == 4)  // 12 bytes
+            v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                   _mm_cvtsi32_si128(int32_t(Load4(p + 8))));
+        else  // 18 bytes: 16 here, the last pixel below
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        auto widen = [&](__m128i bytes) {
+            return _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
+        };
+        px[0] = widen(v);
+        px[1] = widen(_mm_srli_si128(v, 3));
+        px[2] = widen(_mm_srli_si128(v, 6));
+        px[3] = widen(_mm_srli_si128(v, 9));
+        if constexpr (Taps == 6) {
+            px[4] = widen(_mm_srli_si128(v, 12));
+            px[5] = widen(_mm_srli_si128(_mm_cvtsi32_si128(int32_t(Load4(p + 14))), 1));
+        }
+    }
+}
+
+// weight(row) * weight(column) * byte over one tap row, added to the sums of
+// bytes 0 and 1 (lo) and 2 and 3 (hi) column by column.  The very first
+// product starts the sums: 0 + p is p, or a zero of the other sign, which
+// leaves every later sum and the stored byte as they were.
+template <int Taps, bool First>
+inline void AddTapRow(const __m128i* px, __m128d down, const __m128d* across, __m128d& lo,
+                      __m128d& hi) {
+#pragma GCC unroll 6
+    for (int c = 0; c < Taps; ++c) {
+        const __m128d wgt = _mm_mul_pd(down, across[c]);
+        const __m128d l = _mm_mul_pd(wgt, _mm_cvtepi32_pd(px[c]));
+        const __m128d h = _mm_mul_pd(wgt, _mm_cvtepi32_pd(_mm_shuffle_epi32(px[c], 0xEE)));
+        if (First && c == 0) {
+            lo = l;
+            hi = h;
+        } else {
+            lo = _mm_add_pd(lo, l);
+            hi = _mm_add_pd(hi, h);
+        }
+    }
+}
+
+// Four sums stored as ClampToByte stores them: + 0.5, held at 255,
+// truncated; negative sums truncate to zero or below and saturate to 0.
+inline uint32_t RoundSums(__m128d lo, __m128d hi) {
+    const __m128d half = _mm_set1_pd(0.5), top255 = _mm_set1_pd(255.0);
+    lo = _mm_min_pd(_mm_add_pd(lo, half), top255);
+    hi = _mm_min_pd(_mm_add_pd(hi, half), top255);
+    __m128i all = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+    all = _mm_packs_epi32(all, all);
+    all = _mm_packus_epi16(all, all);
+    return uint32_t(_mm_cvtsi128_si32(all));
+}
+
+// What a row of kernel samples reads the source through.
+struct KernelSource {
+    const uint8_t* origin;  // row 0
+    ptrdiff_t step;         // from one row to the next
+    int32_t w, h;
+    bool fields;
+};
+
+// One kernel sample of 3- or 4-byte pixels at (fx, fy), inside the frame,
+// for destination row y: the bytes KernelSample stores.
+template <class K, int N>
+inline uint32_t KernelPixel(const KernelSource& f, uint32_t y, double fx, double fy) {
+    constexpr int taps = K::kTaps, half = taps / 2;
+    const int32_t ix = int32_t(fx), iy = int32_t(fy);
+    __m128d across[taps], down[taps];
+    KernelWeights<K>(fx, fy, ix, iy, across, down);
+    __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
+    __m128i px[taps];
+    const int32_t left = ix - (half - 1), top = iy - (half - 1);
+    if (!f.fields && left >= 0 && ix + half < f.w && top >= 0 && iy + half < f.h) {
+        const uint8_t* p = f.origin + top * f.step + ptrdiff_t(left) * N;
+        LoadTapRow<taps, N>(p, px);
+        AddTapRow<taps, true>(px, down[0], across, lo, hi);
+        for (int r = 1; r < taps; ++r) {
+            p += f.step;
+            LoadTapRow<taps, N>(p, px);
+            AddTapRow<taps, false>(px, down[r], across, lo, hi);
+        }
+        return RoundSums(lo, hi);
+    }
+    // At the edges each tap is clamped into the frame on its own.
+    ptrdiff_t columns[taps];
+    for (int k = 0; k < taps; ++k) {
+        const int32_t c = left + k;
+        columns[k] = ptrdiff_t(c < 0 ? 0 : c > f.w - 1 ? f.w - 1 : c) * N;
+    }
+    for (int r = 0; r < taps; ++r) {
+        int32_t row = top + r;
+        row = row < 0 ? 0 : row > f.h - 1 ? f.h - 1 : row;
+        if (f.fields && ((row ^ int32_t(y)) & 1)) row = row + 1 < f.h ? row + 1 : row - 1;
+        const uint8_t* line = f.origin + row * f.step;
+        for (int k = 0; k < taps; ++k) {
+            const uint8_t* q = line + columns[k];
+            // Three-byte pixels: a fourth byte is read only where one follows.
+            px[k] = WidenPixel(N == 4 ? Load4(q) : uint32_t(q[0] | q[1] << 8 | q[2] << 16));
+        }
+        if (r == 0)
+            AddTapRow<taps, true>(px, down[r], across, lo, hi);
+        else
+            AddTapRow<taps, false>(px, down[r], across, lo, hi);
+    }
+    return RoundSums(lo, hi);
+}
+
+// One kernel sample written at out, the outside colour for positions
+// outside the frame.
+template <class K, int N>
+inline void KernelStore(const Sampler& s, const KernelSource& f, uint8_t* out, uint32_t y,
+                        double fx, double fy) {
+    if (!(fx >= 0.0) || !(fy >= 0.0) || fx >= double(s.width) || fy >= double(s.height)) {
+        std::memcpy(out, s.outside, N);
+        return;
+    }
+    const uint32_t bytes = KernelPixel<K, N>(f, y, fx, fy);
+    std::memcpy(out, &bytes, N);
+}
+
+inline KernelSource SourceOf(const Sampler& s, bool fields) {
+    const int32_t h = int32_t(s.height);
+    return {s.src.Row(0), h > 1 ? s.src.Row(1) - s.src.Row(0) : 0, int32_t(s.width), h, fields};
+}
+
+template <class K, int N>
+void KernelRow(const Sampler& s, uint32_t y, bool fields, const double* xs, const double* ys) {
+    const KernelSource f = SourceOf(s, fields);
+    uint8_t* out = s.Dst(0, y);
+    for (uint32_t x = 0; x < s.width; ++x, out += N) {
+        // Negative positions go far outside first, as SamplePixel sends them.
+        const double fx = xs[x] >= 0.0 ? xs[x] : kFarOutside;
+        const double fy = ys[x] >= 0.0 ? ys[x] : kFarOutside;
+        KernelStore<K, N>(s, f, out, y, fx, fy);
+    }
+}
+
+template <class K>
+void KernelOne(const Sampler& s, uint32_t x, uint32_t y, bool fields, double fx, double fy) {
+    if (s.bytesPerPixel == 4)
+        KernelStore<K, 4>(s, SourceOf(s, fields), s.Dst(x, y), y, fx, fy);
+    else
+        KernelStore<K, 3>(s, SourceOf(s, fields), s.Dst(x, y), y, fx, fy);
+}
+#endif
+
 }  // namespace
 
 void Sampler::SampleKernel(uint32_t x, uint32_t y, int taps, double (*kernel)(double),
                            bool fieldAware, double fx, double fy) const {
     const bool fields = FieldsApart(fieldAware);
+#if defined(__SSE2__)
+    if (bytesPerPixel == 4 || bytesPerPixel == 3) {
+        if (taps == 4 && kernel == CubicKernel)
+            return KernelOne<CubicSharp>(*this, x, y, fields, fx, fy);
+        if (taps == 4 && kernel == Spline16Kernel)
+            return KernelOne<CubicSoft>(*this, x, y, fields, fx, fy);
+        if (taps == 6 && kernel == Spline36Kernel)
+            return KernelOne<CubicExact>(*this, x, y, fields, fx, fy);
+    }
+#endif
     if (taps == 4 && kernel == CubicKernel)
         return KernelSample<4, CubicKernelInline>(*this, x, y, fields, fx, fy);
     if (taps == 4 && kernel == Spline16Kernel)
@@ -564,6 +901,26 @@ void Sampler::SampleKernel(uint32_t x, uint32_t y, int taps, double (*kernel)(do
     uint8_t* out = Dst(x, y);
     for (uint32_t i = 0; i < channels && i < bytesPerPixel; ++i)
         out[i] = ClampToByte(sum[i]);
+}
+
+void Sampler::SampleKernelRow(uint32_t y, bool fieldAware, int32_t mode, const double* xs,
+                              const double* ys) const {
+    if (y >= height) return;
+#if defined(__SSE2__)
+    using Row = void (*)(const Sampler&, uint32_t, bool, const double*, const double*);
+    // By mode (sharp, soft, more exact), then three- or four-byte pixels.
+    static constexpr Row kRows[3][2] = {
+        {KernelRow<CubicSharp, 3>, KernelRow<CubicSharp, 4>},
+        {KernelRow<CubicSoft, 3>, KernelRow<CubicSoft, 4>},
+        {KernelRow<CubicExact, 3>, KernelRow<CubicExact, 4>},
+    };
+    if ((bytesPerPixel == 3 || bytesPerPixel == 4) && mode >= kInterpolateCubicSharp &&
+        mode <= kInterpolateCubicExact)
+        return kRows[mode - kInterpolateCubicSharp][bytesPerPixel - 3](
+            *this, y, FieldsApart(fieldAware), xs, ys);
+#endif
+    for (uint32_t x = 0; x < width; ++x)
+        SamplePixel(x, y, fieldAware, mode, xs[x], ys[x]);
 }
 
 void StoreClampedPixel(int32_t red, int32_t green, int32_t blue, int32_t alpha, uint8_t* dst,

@@ -53,6 +53,10 @@ struct Sampler {
     void SampleKernel(uint32_t x, uint32_t y, int taps, double (*kernel)(double), bool fieldAware,
                       double fx, double fy) const;
     void WriteOutside(uint32_t x, uint32_t y) const;
+    // SamplePixel for the whole of row y in a kernel mode (or any other),
+    // column x at (xs[x], ys[x]): the same bytes, with the row addressed once.
+    void SampleKernelRow(uint32_t y, bool fieldAware, int32_t mode, const double* xs,
+                         const double* ys) const;
     // SampleBilinear for the whole of row y, column x at (xs[x * xStride],
     // ys[x * yStride]): the same bytes, with the row addressed once.
     void SampleBilinearRow(uint32_t y, bool fieldAware, const double* xs, size_t xStride,

@@ -176,9 +176,11 @@ void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware,
     const uint32_t W = sampler.width, H = sampler.height;
     const uint32_t w2 = W / 2, h2 = H / 2;
     const auto& m = M.m;
-    // Bilinear rows are sampled a whole row at a time from its positions.
-    const bool rows = mode != kInterpolateNone && mode != kInterpolateCubicSharp &&
-                      mode != kInterpolateCubicSoft && mode != kInterpolateCubicExact;
+    // Bilinear and kernel rows are sampled a whole row at a time from its
+    // positions.
+    const bool rows = mode != kInterpolateNone;
+    const bool kernel = mode == kInterpolateCubicSharp || mode == kInterpolateCubicSoft ||
+                        mode == kInterpolateCubicExact;
     std::vector<double> xs(rows ? W : 0), ys(rows ? W : 0);
     // Odd sizes: the last column and row follow the same mapping as the rest.
     for (uint32_t y = 0; y < H; ++y) {
@@ -199,7 +201,10 @@ void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware,
                 sampler.SamplePixel(x, y, fieldAware, mode, s * u + w2, s * v + h2);
             }
         }
-        if (rows) sampler.SampleBilinearRow(y, fieldAware, xs.data(), 1, ys.data(), 1);
+        if (kernel)
+            sampler.SampleKernelRow(y, fieldAware, mode, xs.data(), ys.data());
+        else if (rows)
+            sampler.SampleBilinearRow(y, fieldAware, xs.data(), 1, ys.data(), 1);
     }
 }
 

@@ -770,6 +770,47 @@ struct KernelSource {
     bool fields;
 };
 
+// True when every tap of a sample at (fx, fy), a position inside the frame,
+// lies inside it too and the rows need no field adjustment.
+template <int Taps>
+inline bool TapsInside(const KernelSource& f, double fx, double fy) {
+    constexpr int32_t half = Taps / 2;
+    const int32_t ix = int32_t(fx), iy = int32_t(fy);
+    return !f.fields && ix >= half - 1 && ix + half < f.w && iy >= half - 1 && iy + half < f.h;
+}
+
+// Two samples whose taps all lie inside the frame, worked on side by side:
+// each sum's additions wait on the one before, and the other sample's
+// fill the wait.
+template <class K, int N>
+inline void KernelPairInside(const KernelSource& f, const double* fx, const double* fy,
+                             uint32_t* out) {
+    constexpr int taps = K::kTaps, half = taps / 2;
+    __m128d acrossA[taps], downA[taps], acrossB[taps], downB[taps];
+    const int32_t ixA = int32_t(fx[0]), iyA = int32_t(fy[0]);
+    const int32_t ixB = int32_t(fx[1]), iyB = int32_t(fy[1]);
+    KernelWeights<K>(fx[0], fy[0], ixA, iyA, acrossA, downA);
+    KernelWeights<K>(fx[1], fy[1], ixB, iyB, acrossB, downB);
+    const uint8_t* a = f.origin + (iyA - (half - 1)) * f.step + ptrdiff_t(ixA - (half - 1)) * N;
+    const uint8_t* b = f.origin + (iyB - (half - 1)) * f.step + ptrdiff_t(ixB - (half - 1)) * N;
+    __m128d loA, hiA, loB, hiB;
+    __m128i px[taps];
+    LoadTapRow<taps, N>(a, px);
+    AddTapRow<taps, true>(px, downA[0], acrossA, loA, hiA);
+    LoadTapRow<taps, N>(b, px);
+    AddTapRow<taps, true>(px, downB[0], acrossB, loB, hiB);
+    for (int r = 1; r < taps; ++r) {
+        a += f.step;
+        b += f.step;
+        LoadTapRow<taps, N>(a, px);
+        AddTapRow<taps, false>(px, downA[r], acrossA, loA, hiA);
+        LoadTapRow<taps, N>(b, px);
+        AddTapRow<taps, false>(px, downB[r], acrossB, loB, hiB);
+    }
+    out[0] = RoundSums(loA, hiA);
+    out[1] = RoundSums(loB, hiB);
+}
+
 // One kernel sample of 3- or 4-byte pixels at (fx, fy), inside the frame,
 // for destination row y: the bytes KernelSample stores.
 template <class K, int N>
@@ -838,11 +879,27 @@ template <class K, int N>
 void KernelRow(const Sampler& s, uint32_t y, bool fields, const double* xs, const double* ys) {
     const KernelSource f = SourceOf(s, fields);
     uint8_t* out = s.Dst(0, y);
-    for (uint32_t x = 0; x < s.width; ++x, out += N) {
+    const double width = double(s.width), height = double(s.height);
+    auto inside = [&](double fx, double fy) {
+        return fx >= 0.0 && fy >= 0.0 && fx < width && fy < height &&
+               TapsInside<K::kTaps>(f, fx, fy);
+    };
+    for (uint32_t x = 0; x < s.width;) {
+        if (x + 1 < s.width && inside(xs[x], ys[x]) && inside(xs[x + 1], ys[x + 1])) {
+            uint32_t bytes[2];
+            KernelPairInside<K, N>(f, xs + x, ys + x, bytes);
+            std::memcpy(out, &bytes[0], N);
+            std::memcpy(out + N, &bytes[1], N);
+            x += 2;
+            out += 2 * N;
+            continue;
+        }
         // Negative positions go far outside first, as SamplePixel sends them.
         const double fx = xs[x] >= 0.0 ? xs[x] : kFarOutside;
         const double fy = ys[x] >= 0.0 ? ys[x] : kFarOutside;
         KernelStore<K, N>(s, f, out, y, fx, fy);
+        ++x;
+        out += N;
     }
 }
 

@@ -245,6 +245,34 @@ TEST(KernelSampler, EveryKernelModeGivesThePlainLoopsBytes) {
                     }
                 }
                 EXPECT_TRUE(test::PaddingUntouched(dst));
+                // Whole rows, from scattered positions and from ones stepping
+                // smoothly across the frame as a transform's do.
+                for (int32_t mode = kInterpolateCubicSharp; mode <= kInterpolateCubicExact;
+                     ++mode) {
+                    const auto [taps, kernel] = kernels[mode - kInterpolateCubicSharp];
+                    for (int32_t j = 0; j < 24; ++j) {
+                        std::vector<double> rowX, rowY;
+                        for (int32_t x = 0; x < w; ++x) {
+                            const bool smooth = j % 2 == 0;
+                            rowX.push_back(smooth ? 0.93 * x + 0.11 * j - 1.0
+                                                  : xs[size_t(x * 5 + j) % xs.size()]);
+                            rowY.push_back(smooth ? 0.07 * x + 0.55 * j - 1.0
+                                                  : ys[size_t(x * 3 + j) % ys.size()]);
+                        }
+                        const int32_t y = j % h;
+                        s.SampleKernelRow(uint32_t(y), true, mode, rowX.data(), rowY.data());
+                        for (int32_t x = 0; x < w; ++x) {
+                            uint8_t want[4];
+                            PlainKernelSample(s.src, w, h, n, fieldCode == 1, y, taps, kernel,
+                                              rowX[x], rowY[x], outside, want);
+                            ASSERT_EQ(
+                                std::vector<uint8_t>(dst.Row(y) + x * n, dst.Row(y) + x * n + n),
+                                std::vector<uint8_t>(want, want + n))
+                                << "mode " << mode << " row " << j << " column " << x;
+                        }
+                    }
+                }
+                EXPECT_TRUE(test::PaddingUntouched(dst));
             }
         }
     }

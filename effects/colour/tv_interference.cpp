@@ -82,7 +82,11 @@ class Thresholds {
 // 7, held at 255 by the packing, the division being * 6554 >> 16 (exact for
 // all sums below 16384).  The double product v * 0.7 falls just below the
 // half for v = 45, 85, 165 and 175, which therefore round down.
-__m128i PaintBytes(__m128i p, const __m128i reached[4], __m128i alpha) {
+//
+// Inlined everywhere: a call would pass the masks through memory for every
+// sixteen bytes.
+[[gnu::always_inline]] inline __m128i PaintBytes(__m128i p, const __m128i reached[4],
+                                                 __m128i alpha) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached[2], _mm_set1_epi8(6)));
     const __m128i half = _mm_set1_epi16(5), tenth = _mm_set1_epi16(6554);
@@ -108,7 +112,7 @@ __m128i PaintBytes(__m128i p, const __m128i reached[4], __m128i alpha) {
 }
 
 // Sixteen bytes painted by their kind codes.
-__m128i PaintByCodes(__m128i p, __m128i codes, __m128i alpha) {
+[[gnu::always_inline]] inline __m128i PaintByCodes(__m128i p, __m128i codes, __m128i alpha) {
     const __m128i reached[4] = {
         _mm_cmplt_epi8(codes, _mm_set1_epi8(0)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-1)),
         _mm_cmplt_epi8(codes, _mm_set1_epi8(-2)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-3))};

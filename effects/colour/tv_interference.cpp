@@ -174,17 +174,15 @@ void SpreadPixelCodes(const int32_t* codes, size_t pixels, uint32_t bpp, int8_t*
 }
 
 // Twelve bytes of 3-byte pixel codes from the four lane codes (each in all
-// four bytes of its lane), in bytes 0 .. 11: byte i takes lane i / 3, found
-// in the lane shifted down by 0 to 3 bytes.
+// four bytes of its lane), in bytes 0 .. 11.  Shifting each 64-bit half down
+// a byte leaves its two pixels' six bytes at its start; the upper half's six
+// then move down next to the lower half's.
 __m128i ThreeByteCodes(__m128i lanes) {
-    const __m128i keep0 = _mm_setr_epi8(-1, -1, -1, 0, -1, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0);
-    const __m128i keep1 = _mm_setr_epi8(0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    const __m128i keep2 = _mm_setr_epi8(0, 0, 0, 0, 0, 0, -1, -1, 0, 0, -1, -1, 0, 0, 0, 0);
-    const __m128i keep3 = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0);
-    return _mm_or_si128(
-        _mm_or_si128(_mm_and_si128(lanes, keep0), _mm_and_si128(_mm_srli_si128(lanes, 1), keep1)),
-        _mm_or_si128(_mm_and_si128(_mm_srli_si128(lanes, 2), keep2),
-                     _mm_and_si128(_mm_srli_si128(lanes, 3), keep3)));
+    const __m128i firstSix = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i nextSix = _mm_setr_epi8(0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0);
+    const __m128i halves = _mm_srli_epi64(lanes, 8);
+    return _mm_or_si128(_mm_and_si128(halves, firstSix),
+                        _mm_and_si128(_mm_srli_si128(halves, 2), nextSix));
 }
 
 // Eight one-pixel blocks of a 4-byte frame: each pixel's lane masks are its

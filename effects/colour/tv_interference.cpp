@@ -185,40 +185,46 @@ __m128i ThreeByteCodes(__m128i lanes) {
                         _mm_and_si128(_mm_srli_si128(halves, 2), nextSix));
 }
 
-// Eight one-pixel blocks of a 4-byte frame: each pixel's lane masks are its
-// byte masks, so the draws are painted as they come.
+// Four one-pixel blocks of a 4-byte frame: each pixel's lane masks are its
+// byte masks.
+[[gnu::always_inline]] inline void PaintDraws(const Thresholds& thresholds, __m128i draws,
+                                              uint8_t* p) {
+    const __m128i reached[4] = {thresholds.Reached(draws, 0), thresholds.Reached(draws, 1),
+                                thresholds.Reached(draws, 2), thresholds.Reached(draws, 3)};
+    Store(p, PaintBytes(Load(p), reached, AlphaBytes(4)));
+}
+
+// Eight one-pixel blocks of a 4-byte frame, painted as they are drawn.  (The
+// steps are written out: a loop over an array of vectors sends them through
+// memory.)
 void PaintPixels(const Thresholds& thresholds, RandomLanes& lanes, uint8_t* p,
                  std::integral_constant<uint32_t, 4>) {
-    const __m128i alpha = AlphaBytes(4);
-    __m128i draws[2];
-    lanes.Draws(draws[0], draws[1]);
+    __m128i low, high;
+    lanes.Draws(low, high);
     lanes.Advance();
-    for (int h = 0; h < 2; ++h) {
-        const __m128i reached[4] = {
-            thresholds.Reached(draws[h], 0), thresholds.Reached(draws[h], 1),
-            thresholds.Reached(draws[h], 2), thresholds.Reached(draws[h], 3)};
-        Store(p + 16 * h, PaintBytes(Load(p + 16 * h), reached, alpha));
-    }
+    PaintDraws(thresholds, low, p);
+    PaintDraws(thresholds, high, p + 16);
 }
 
 // Sixteen one-pixel blocks of a 3-byte frame: the codes of sixteen draws
 // spread over 48 bytes.
 void PaintPixels(const Thresholds& thresholds, RandomLanes& lanes, uint8_t* p,
                  std::integral_constant<uint32_t, 3>) {
-    __m128i draws[4];
-    lanes.Draws(draws[0], draws[1]);
+    __m128i d0, d1, d2, d3;
+    lanes.Draws(d0, d1);
     lanes.Advance();
-    lanes.Draws(draws[2], draws[3]);
+    lanes.Draws(d2, d3);
     lanes.Advance();
-    __m128i bytes[4];
-    for (int q = 0; q < 4; ++q)
-        bytes[q] = ThreeByteCodes(thresholds.Codes(draws[q]));
-    const __m128i codes[3] = {
-        _mm_or_si128(bytes[0], _mm_slli_si128(bytes[1], 12)),
-        _mm_or_si128(_mm_srli_si128(bytes[1], 4), _mm_slli_si128(bytes[2], 8)),
-        _mm_or_si128(_mm_srli_si128(bytes[2], 8), _mm_slli_si128(bytes[3], 4))};
-    for (int k = 0; k < 3; ++k)
-        Store(p + 16 * k, PaintByCodes(Load(p + 16 * k), codes[k], _mm_setzero_si128()));
+    const __m128i b0 = ThreeByteCodes(thresholds.Codes(d0));
+    const __m128i b1 = ThreeByteCodes(thresholds.Codes(d1));
+    const __m128i b2 = ThreeByteCodes(thresholds.Codes(d2));
+    const __m128i b3 = ThreeByteCodes(thresholds.Codes(d3));
+    const __m128i none = _mm_setzero_si128();
+    Store(p, PaintByCodes(Load(p), _mm_or_si128(b0, _mm_slli_si128(b1, 12)), none));
+    Store(p + 16, PaintByCodes(Load(p + 16),
+                               _mm_or_si128(_mm_srli_si128(b1, 4), _mm_slli_si128(b2, 8)), none));
+    Store(p + 32, PaintByCodes(Load(p + 32),
+                               _mm_or_si128(_mm_srli_si128(b2, 8), _mm_slli_si128(b3, 4)), none));
 }
 
 // One row of one-pixel blocks, painted as drawn; the last few pixels through

@@ -207,6 +207,23 @@ TEST_F(TVInterferenceTest, OnePixelBlocksOnSmallFrames) {
     EXPECT_EQ(NextRandom(), gen.Next());
 }
 
+TEST_F(TVInterferenceTest, ValueZeroLeavesThePictureButDrawsForEveryBlock) {
+    // Blocksize 100 on 250 x 130: blocks of 2 x 1, 125 x 130 of them.
+    for (const char* size : {"1", "100"}) {
+        Frame in(FrameFormat{250, 130, 32});
+        test::PaintTestPicture(in, 4);
+        const std::vector<uint8_t> before = in.Pixels();
+        run.Set("Value", "0").Set("Blocksize", size);
+        SeedRandom(12);
+        DocumentedGenerator gen{12};
+        run.Render(in);
+        EXPECT_EQ(in.Pixels(), before) << size;
+        for (int i = 0; i < (std::string(size) == "1" ? 250 * 130 : 125 * 130); ++i)
+            gen.Next();
+        EXPECT_EQ(NextRandom(), gen.Next()) << size;
+    }
+}
+
 TEST_F(TVInterferenceTest, ValueSetsTheShareOfDisturbedBlocks) {
     Frame grey(FrameFormat{200, 100, 32});
     auto count = [&](const char* value) {

@@ -44,7 +44,11 @@ class Thresholds {
         const double t[4] = {v / 2, v, 1.2 * v, 1.4 * v};
         for (int i = 0; i < 4; ++i)
             below_[i] = _mm_set1_epi32(FirstReaching(t[i]) - 1);
+        touchesNothing_ = FirstReaching(t[3]) == 0;
     }
+
+    // Every draw reaches every threshold: all blocks stay untouched.
+    bool TouchesNothing() const { return touchesNothing_; }
 
     // For four draws in 32-bit lanes, whether each reached threshold i.
     __m128i Reached(__m128i draws, int i) const { return _mm_cmpgt_epi32(draws, below_[i]); }
@@ -71,6 +75,7 @@ class Thresholds {
     }
 
     __m128i below_[4];  // the first draw reaching each threshold, minus 1
+    bool touchesNothing_;
 };
 
 // Sixteen bytes painted by their kinds.  reached[i] is all ones in the bytes
@@ -334,7 +339,15 @@ class TVInterference : public EffectBase {
         int32_t bw = int32_t(W * s), bh = int32_t(H * s);
         if (bw == 0) bw = 1;
         if (bh == 0) bh = 1;
-        Disturb(frame, Thresholds(v), bw, bh);
+        const Thresholds thresholds(v);
+        if (thresholds.TouchesNothing()) {
+            // The picture stays; the generator still moves on a draw per block.
+            const uint64_t blocks =
+                uint64_t((int64_t(W) + bw - 1) / bw) * uint64_t((int64_t(H) + bh - 1) / bh);
+            SeedRandom(RandomStateAfter(RandomState(), blocks));
+            return kOk;
+        }
+        Disturb(frame, thresholds, bw, bh);
         return kOk;
     }
 

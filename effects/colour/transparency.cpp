@@ -27,6 +27,10 @@ const char16_t* const kTransparencyTypeNames[kTransparencyTypes] = {
 
 void TransparencyShape::BeginFrame(double, double, ShapeFrame*) const {}
 
+bool TransparencyShape::SameRows(double, double) const {
+    return false;
+}
+
 uint8_t LevelMap::operator()(double e) const {
     if (invert) e = -e;
     if (e >= r) return 255;
@@ -311,6 +315,11 @@ class EllipseShape final : public PointShape<EllipseShape> {
         }
         return EllipseOpacity{f->columnDx2.data(), (row.y - 0.5) * (row.y - 0.5),
                               SqrtOpacity(row.v, -0.71, row.map)};
+    }
+    // A row enters only through its squared distance from the middle row.
+    bool SameRows(double y, double other) const override {
+        const double dy = y - 0.5, otherDy = other - 0.5;
+        return dy * dy == otherDy * otherDy;
     }
     double Level(double x, double y, double v, double) const {
         const double dx = (x - 0.5) * aspect_, dy = y - 0.5;
@@ -796,12 +805,21 @@ struct Transparency : EffectBase {
         shape->BeginFrame(v, r, &shapeFrame_);
         const LevelRow row0{0, v, xs_.data(), W, {r, invert}};
         bool same = false;
+        mirrored_.assign(size_t(H), 0);
         for (int32_t i = 0; i < H; ++i) {
+            if (mirrored_[size_t(i)]) continue;  // done with the row mirroring it
             if (!same) {
                 LevelRow row = row0;
                 row.y = double(i) / H;
                 runs_.Clear(W);
                 same = shape->LevelRowRuns(row, &shapeFrame_, &runs_);
+                // the row as far below the middle as this one is above
+                const int32_t mirror = H - i;
+                if (!same && mirror > i && mirror < H &&
+                    shape->SameRows(row.y, double(mirror) / H)) {
+                    ApplyRow(frame.Row(mirror));
+                    mirrored_[size_t(mirror)] = 1;
+                }
             }
             ApplyRow(frame.Row(i));
         }
@@ -850,6 +868,7 @@ struct Transparency : EffectBase {
     }
 
     std::vector<double> xs_;
+    std::vector<uint8_t> mirrored_;  // rows already given their mirror row's opacities
     LevelRuns runs_;
     ShapeFrame shapeFrame_;
 };

@@ -99,6 +99,29 @@ TEST_F(TransparencyTest, RowsOfTheRandomShapesMatchPointEvaluationAndGeneratorSt
     }
 }
 
+// Rows a shape calls the same are given one row's opacities: every point of
+// them must evaluate to the very same level.
+TEST_F(TransparencyTest, RowsAShapeCallsTheSameEvaluateTheSame) {
+    for (int type = 0; type < kTransparencyTypes; ++type) {
+        const TransparencyShape& shape = *TransparencyShapeOf(type);
+        int same = 0;
+        for (int H : {43, 61, 480})
+            for (double v : {0.13, 0.4, 0.6, 0.95}) {
+                for (int i = 0; i < H; ++i) {
+                    const double y = double(i) / H, other = double(H - i) / H;
+                    if (!shape.SameRows(y, other, v)) continue;
+                    ++same;
+                    for (int j = 0; j < 97; ++j)
+                        ASSERT_EQ(shape.Evaluate(j / 97.0, y, v, 0.1),
+                                  shape.Evaluate(j / 97.0, other, v, 0.1))
+                            << type << " " << H << " " << i << " " << v;
+                }
+            }
+        const bool mirrored = type == kOval || type == kCircle || type == kBox;
+        EXPECT_EQ(same > 0, mirrored) << type;
+    }
+}
+
 TEST_F(TransparencyTest, BorderZeroGivesHardEdgesAndAlphaNeverRises) {
     Frame in(FrameFormat{4, 10, 32});
     Flat(in, 200);

@@ -27,7 +27,7 @@ const char16_t* const kTransparencyTypeNames[kTransparencyTypes] = {
 
 void TransparencyShape::BeginFrame(double, double, ShapeFrame*) const {}
 
-bool TransparencyShape::SameRows(double, double) const {
+bool TransparencyShape::SameRows(double, double, double) const {
     return false;
 }
 
@@ -317,7 +317,7 @@ class EllipseShape final : public PointShape<EllipseShape> {
                               SqrtOpacity(row.v, -0.71, row.map)};
     }
     // A row enters only through its squared distance from the middle row.
-    bool SameRows(double y, double other) const override {
+    bool SameRows(double y, double other, double) const override {
         const double dy = y - 0.5, otherDy = other - 0.5;
         return dy * dy == otherDy * otherDy;
     }
@@ -347,6 +347,13 @@ class BoxShape final : public PointShape<BoxShape> {
         return 4;
     }
     bool SameEveryRow() const { return false; }
+    // A row enters only through whether it crosses the box and its distance
+    // from the nearer horizontal edge (beyond a corner as the square of it).
+    bool SameRows(double y, double other, double v) const override {
+        const auto [side, distance] = RowKey(y, v);
+        const auto [otherSide, otherDistance] = RowKey(other, v);
+        return side == otherSide && distance == otherDistance;
+    }
     double Level(double x, double y, double v, double) const {
         const double h = v / 2, lo = 0.5 - h, hi = 0.5 + h;
         const bool left = x<lo, right = x> hi, above = y<lo, below = y> hi;
@@ -361,6 +368,18 @@ class BoxShape final : public PointShape<BoxShape> {
         if (above) return y - lo;
         if (below) return hi - y;
         return left ? x - lo : hi - x;
+    }
+
+  private:
+    // 0 crossing the box, 1 above or below it, 2 both (a negative v); and
+    // the distance Level takes from the row.
+    static std::pair<int, double> RowKey(double y, double v) {
+        const double h = v / 2, lo = 0.5 - h, hi = 0.5 + h;
+        const bool above = y<lo, below = y> hi;
+        if (above && below) return {2, 0};
+        if (above) return {1, y - lo};
+        if (below) return {1, hi - y};
+        return {0, std::min(y - lo, hi - y)};
     }
 };
 
@@ -816,7 +835,7 @@ struct Transparency : EffectBase {
                 // the row as far below the middle as this one is above
                 const int32_t mirror = H - i;
                 if (!same && mirror > i && mirror < H &&
-                    shape->SameRows(row.y, double(mirror) / H)) {
+                    shape->SameRows(row.y, double(mirror) / H, v)) {
                     ApplyRow(frame.Row(mirror));
                     mirrored_[size_t(mirror)] = 1;
                 }

@@ -118,9 +118,9 @@ class TransparencyShape {
     // row of the frame has these runs, so the caller may stop asking.
     virtual bool LevelRowRuns(const LevelRow& row, ShapeFrame* frame, LevelRuns* runs) const = 0;
 
-    // True when the rows at y and other have the same opacities: the
-    // caller may then apply one row's opacities to both.
-    virtual bool SameRows(double y, double other) const;
+    // True when the rows at y and other have the same opacities for the
+    // value v: the caller may then apply one row's opacities to both.
+    virtual bool SameRows(double y, double other, double v) const;
 
   protected:
     ~TransparencyShape() = default;

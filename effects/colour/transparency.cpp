@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -391,26 +392,41 @@ uint32_t BorderSeed(double r) {
 
 // The opacities along a row near one hole centre; distances from reach on
 // all give the far opacity (reach is where the border ends).
+// With a hard edge (step set) the opacity is near below step->at and far
+// from there on.
 struct HoleOpacity {
     const double* xs;
     ShapeFrame::Centre centre;
     double reach;
     uint8_t far;
     const SqrtOpacity& opacity;
+    const ShapeFrame::Step* step;
     uint8_t operator()(int32_t j) const {
         const double dx = (xs[j] - centre.x) * 1.25, best = dx * dx + centre.dy2;
+        if (step) return best >= step->at ? far : step->near;
         return best < reach ? opacity(best) : far;
     }
     // There the opacity of reach itself, which is the far one, stands in.
     void Fill(int32_t a, int32_t b, uint8_t* out) const {
         const __m128d x = _mm_set1_pd(centre.x), dy2 = _mm_set1_pd(centre.dy2);
         const __m128d scale = _mm_set1_pd(1.25), top = _mm_set1_pd(reach);
-        FillSqrtOpacities(
+        const auto distancePair = [&](int32_t j) {
+            const __m128d dx = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xs + j), x), scale);
+            return _mm_min_pd(_mm_add_pd(_mm_mul_pd(dx, dx), dy2), top);
+        };
+        if (!step) {
+            FillSqrtOpacities(distancePair, *this, opacity, a, b, out);
+            return;
+        }
+        const __m128d at = _mm_set1_pd(step->at);
+        const __m128i fars = _mm_set1_epi32(far), nears = _mm_set1_epi32(step->near);
+        FillByPairs(
             [&](int32_t j) {
-                const __m128d dx = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xs + j), x), scale);
-                return _mm_min_pd(_mm_add_pd(_mm_mul_pd(dx, dx), dy2), top);
+                const __m128i m = _mm_shuffle_epi32(
+                    _mm_castpd_si128(_mm_cmpge_pd(distancePair(j), at)), _MM_SHUFFLE(3, 3, 2, 0));
+                return _mm_or_si128(_mm_and_si128(m, fars), _mm_andnot_si128(m, nears));
             },
-            *this, opacity, a, b, out);
+            *this, a, b, out);
     }
 };
 
@@ -483,6 +499,8 @@ class HolesShape final : public TransparencyShape {
         const double reach = std::min(radius_ + 1, (radius_ + r + 1e-6) * (radius_ + r + 1e-6));
         const SqrtOpacity opacity(radius_, 1, row.map);
         const auto levelOf = [&](double best) { return best < reach ? opacity(best) : far; };
+        const ShapeFrame::Step* step =
+            row.map.r == 0 ? HardStep(levelOf, reach, row.map, f) : nullptr;
         CentresNearRow(row.y, reach, f);
         if (f->near.empty()) {
             runs->Add(row.count, far);
@@ -524,7 +542,7 @@ class HolesShape final : public TransparencyShape {
             if (b <= a) continue;
             const ShapeFrame::Centre& c = near[hull[size_t(s)]];
             runs->Add(a + 1, endLevel(a, s));
-            const HoleOpacity opacityAt{xs, c, reach, far, opacity};
+            const HoleOpacity opacityAt{xs, c, reach, far, opacity, step};
             if (b - a >= 3 && changes > 1 && b - a <= kDenseInterval) {
                 opacityAt.Fill(a + 1, b - 1, runs->Columns());
                 runs->AddVarying(b - 1);
@@ -541,6 +559,26 @@ class HolesShape final : public TransparencyShape {
 
   private:
     double Count(double v) const { return factor_ * v * 50; }
+
+    // Without a border the opacity of a squared distance changes once, at a
+    // distance found by bisection (non-negative doubles order as their bits)
+    // and kept while the shape and invert hold.
+    template <class LevelOf>
+    const ShapeFrame::Step* HardStep(const LevelOf& levelOf, double reach, LevelMap map,
+                                     ShapeFrame* f) const {
+        ShapeFrame::Step& step = f->step;
+        if (step.ready && step.radius == radius_ && step.invert == map.invert) return &step;
+        step = {true, radius_, map.invert, 0, levelOf(0)};
+        const uint8_t far = levelOf(reach);
+        if (step.near == far) return &step;  // no change: far from 0 on
+        uint64_t lo = 0, hi = std::bit_cast<uint64_t>(reach);
+        while (hi - lo > 1) {
+            const uint64_t mid = lo + (hi - lo) / 2;
+            (levelOf(std::bit_cast<double>(mid)) == far ? hi : lo) = mid;
+        }
+        step.at = std::bit_cast<double>(hi);
+        return &step;
+    }
 
     // Orders the centres by their squared vertical distance to the row.
     static void OrderByRowDistance(double y, ShapeFrame* f) {

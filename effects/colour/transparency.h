@@ -88,8 +88,16 @@ struct ShapeFrame {
     std::vector<uint32_t> nearestFirst;  // centres ordered by that distance
     std::vector<int32_t> draws;          // one row's random draws
     uint32_t randomBelow = 0;            // draws below this are transparent
-    std::vector<double> columnDx2;       // an ellipse's squared x distances
-    double columnAspect = 0;             // the aspect of columnDx2
+    struct Step {                        // a hole's opacity without a border
+        bool ready;
+        double radius;  // the shape and invert it holds for
+        bool invert;
+        double at;     // far from this squared distance on,
+        uint8_t near;  // this below it
+    };
+    Step step{false, 0, false, 0, 0};
+    std::vector<double> columnDx2;  // an ellipse's squared x distances
+    double columnAspect = 0;        // the aspect of columnDx2
 };
 
 // One row to level: its y, the columns' x (0..1), the value and the map.

@@ -468,6 +468,7 @@ class HolesShape final : public TransparencyShape {
         f->entered = 0;
         f->window.clear();
         f->windowY = -std::numeric_limits<double>::infinity();
+        f->rowBound = std::numeric_limits<double>::infinity();
     }
 
     void EvaluateRow(double y, double, double, const double* xs, int32_t count, ShapeFrame* f,
@@ -506,8 +507,8 @@ class HolesShape final : public TransparencyShape {
             runs->Add(row.count, far);
             return false;
         }
-        LowerEnvelope(f);
-        const std::vector<ShapeFrame::Centre>& near = f->near;
+        NearestEnvelope(reach, row.xs[row.count - 1], f);
+        const std::vector<ShapeFrame::Centre>& near = f->nearest;
         const std::vector<uint32_t>& hull = f->hull;
         const double* xs = row.xs;
         const auto distance = [xs](const ShapeFrame::Centre& c, int32_t j) {
@@ -651,10 +652,53 @@ class HolesShape final : public TransparencyShape {
         f->window.resize(kept);
     }
 
-    // The centres of f->near that are nearest somewhere, left to right, and
+    // Of f->near, the centres that may be nearest to a column, in
+    // f->nearest, and their envelope.  A centre at least as far from the row
+    // as every column of it is from the nearest of the others can only tie
+    // there, so the centres are taken within a bound: the last row's, a
+    // little wider, and if the envelope of those climbs above it, the top of
+    // that envelope (which centres added below it only lower).
+    static void NearestEnvelope(double reach, double lastX, ShapeFrame* f) {
+        double bound = std::min(reach, f->rowBound * 1.5);
+        for (;;) {
+            f->nearest.clear();
+            for (const ShapeFrame::Centre& c : f->near)
+                if (c.dy2 < bound) f->nearest.push_back(c);
+            double top = reach;
+            if (!f->nearest.empty()) {
+                LowerEnvelope(f);
+                top = EnvelopeTop(lastX, *f) * (1 + 1e-9) + 1e-9;
+            }
+            if (top <= bound || bound >= reach) {
+                f->rowBound = std::min(top, reach);
+                return;
+            }
+            bound = std::min(top, reach);
+        }
+    }
+
+    // The greatest squared distance from a column in [0, lastX] to its
+    // nearest centre by the envelope: each interval's centre is farthest
+    // from one of the interval's ends.
+    static double EnvelopeTop(double lastX, const ShapeFrame& f) {
+        double top = 0;
+        for (size_t s = 0; s < f.hull.size(); ++s) {
+            const double lo = std::max(f.from[s], 0.0);
+            const double hi = s + 1 < f.hull.size() ? std::min(f.from[s + 1], lastX) : lastX;
+            if (!(lo <= hi)) continue;
+            const ShapeFrame::Centre& c = f.nearest[f.hull[s]];
+            for (const double x : {lo, hi}) {
+                const double dx = (x - c.x) * 1.25;
+                top = std::max(top, dx * dx + c.dy2);
+            }
+        }
+        return top;
+    }
+
+    // The centres of f->nearest that are nearest somewhere, left to right, and
     // from which x each is (the first from minus infinity).
     static void LowerEnvelope(ShapeFrame* f) {
-        const auto& near = f->near;
+        const auto& near = f->nearest;
         // where q, to the right of p, becomes the nearer one
         const auto crossing = [&](uint32_t p, uint32_t q) {
             const double c = 1.5625;

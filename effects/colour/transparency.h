@@ -82,7 +82,9 @@ struct ShapeFrame {
     std::vector<uint32_t> window;        // centres near the rows so far, by x
     double windowY = 0;                  // the row of window
     std::vector<Centre> near;            // centres near a row, by x
-    std::vector<uint32_t> hull;          // those of near nearest somewhere, by x
+    std::vector<Centre> nearest;         // those of them that may be nearest to a column
+    double rowBound = 0;                 // the last row's greatest nearest distance
+    std::vector<uint32_t> hull;          // those of nearest nearest somewhere, by x
     std::vector<double> from;            // where each of hull becomes nearest
     std::vector<double> rowDistance;     // squared vertical distance to each centre
     std::vector<uint32_t> nearestFirst;  // centres ordered by that distance

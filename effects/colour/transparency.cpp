@@ -845,27 +845,56 @@ void LowerAlphas(uint8_t* p, const uint8_t* levels, int32_t n) {
         p[4 * j + 3] = std::min(p[4 * j + 3], levels[j]);
 }
 
-// Scales n colour bytes by level / 255, rounded, sixteen at a time.  For
-// x = level * byte, (t + (t >> 8)) >> 8 with t = x + 128 is x / 255 rounded
-// to nearest, and x / 255 never lies halfway (2x + 255 is odd, 510k even),
-// so it is the byte the fade table holds.
+// Scales colour bytes (as 16-bit words) by opacities, rounded: for
+// x = opacity * byte, (t + (t >> 8)) >> 8 with t = x + 128 is x / 255
+// rounded to nearest, and x / 255 never lies halfway (2x + 255 is odd, 510k
+// even), so it is the byte the fade table holds.
+inline __m128i ScaleWords(__m128i words, __m128i opacities) {
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(words, opacities), _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+inline uint8_t ScaleByte(uint8_t byte, uint8_t opacity) {
+    const int32_t t = opacity * byte + 128;
+    return uint8_t((t + (t >> 8)) >> 8);
+}
+
+// Sixteen bytes scaled each by its own opacity.
+inline void ScaleSixteen(uint8_t* p, __m128i opacities) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i* q = reinterpret_cast<__m128i*>(p);
+    const __m128i bytes = _mm_loadu_si128(q);
+    _mm_storeu_si128(
+        q, _mm_packus_epi16(
+               ScaleWords(_mm_unpacklo_epi8(bytes, zero), _mm_unpacklo_epi8(opacities, zero)),
+               ScaleWords(_mm_unpackhi_epi8(bytes, zero), _mm_unpackhi_epi8(opacities, zero))));
+}
+
+// Scales n colour bytes by level / 255, sixteen at a time.
 void FadeBytes(uint8_t* p, int32_t n, uint8_t level) {
-    const __m128i l = _mm_set1_epi16(level), half = _mm_set1_epi16(128), zero = _mm_setzero_si128();
-    const auto scale = [&](__m128i words) {
-        const __m128i t = _mm_add_epi16(_mm_mullo_epi16(words, l), half);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-    };
+    const __m128i levels = _mm_set1_epi8(char(level));
     int32_t j = 0;
+    for (; j + 16 <= n; j += 16)
+        ScaleSixteen(p + j, levels);
+    for (; j < n; ++j)
+        p[j] = ScaleByte(p[j], level);
+}
+
+// Fades n three-byte pixels each by its own level, sixteen pixels (three
+// times sixteen bytes) at a time.
+void FadePixels(uint8_t* p, const uint8_t* levels, int32_t n) {
+    int32_t j = 0;
+    alignas(16) uint8_t spread[48];  // each level three times
     for (; j + 16 <= n; j += 16) {
-        __m128i* q = reinterpret_cast<__m128i*>(p + j);
-        const __m128i bytes = _mm_loadu_si128(q);
-        _mm_storeu_si128(q, _mm_packus_epi16(scale(_mm_unpacklo_epi8(bytes, zero)),
-                                             scale(_mm_unpackhi_epi8(bytes, zero))));
+        for (int32_t k = 0; k < 16; ++k)
+            spread[3 * k] = spread[3 * k + 1] = spread[3 * k + 2] = levels[j + k];
+        for (int32_t c = 0; c < 3; ++c)
+            ScaleSixteen(p + 3 * j + 16 * c,
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(spread + 16 * c)));
     }
-    for (; j < n; ++j) {
-        const int32_t t = level * p[j] + 128;
-        p[j] = uint8_t((t + (t >> 8)) >> 8);
-    }
+    for (; j < n; ++j)
+        for (int32_t c = 0; c < 3; ++c)
+            p[3 * j + c] = ScaleByte(p[3 * j + c], levels[j]);
 }
 
 // fade[level][ch]: a colour channel scaled by an opacity, rounded.
@@ -940,6 +969,8 @@ struct Transparency : EffectBase {
             if (run.level == LevelRuns::kVarying) {
                 if (bpp == 4) {
                     LowerAlphas(q, levels + at, n);
+                } else if (bpp == 3) {
+                    FadePixels(q, levels + at, n);
                 } else {
                     const auto& fade = FadeTable();
                     for (int32_t j = at; j < run.end; ++j, q += bpp)

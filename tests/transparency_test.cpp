@@ -286,8 +286,9 @@ TEST_F(TransparencyTest, HolesOnWideRowsRenderAsThePixelByPixelRule) {
     }
 }
 
-// The kept columns' distances and the row buffers follow the width and the
-// shape; a kept object renders as a new one.
+// The kept columns' distances, the row buffers and the hard-edge distance
+// of the holes follow the width, the shape and invert; a kept object renders
+// as a new one.
 TEST_F(TransparencyTest, AKeptObjectRendersAsAFreshOne) {
     const FrameFormat small{97, 31, 32}, wide{210, 40, 32}, three{64, 21, 24};
     test::ExpectSameAsFreshInstances(
@@ -300,7 +301,11 @@ TEST_F(TransparencyTest, AKeptObjectRendersAsAFreshOne) {
          {{{"Type", "holes"}, {"Value", "80"}}, small},
          {{{"Type", "oval"}, {"Border", "0"}}, three},
          {{{"Type", "random"}}, wide},
-         {{{"Type", "box"}, {"Border", "30"}}, three}});
+         {{{"Type", "box"}, {"Border", "30"}}, three},
+         {{{"Type", "holes"}, {"Border", "0"}}, small},
+         {{{"invert", "false"}}, small},
+         {{{"Type", "confetti"}}, wide},
+         {{{"Value", "30"}, {"invert", "true"}}, wide}});
 }
 
 TEST_F(TransparencyTest, AsksForAlphaOnceAndSurvivesHostileInput) {

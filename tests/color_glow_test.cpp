@@ -258,6 +258,51 @@ TEST_F(ColorGlowTest, RunningSumsMatchThePlainCount) {
     }
 }
 
+// Counts that vary over thousands of values across a large window: the
+// glow of each count is kept in a bounded number of tables, and the counts
+// beyond them must glow just the same.
+TEST_F(ColorGlowTest, ManyDifferentCountsMatchThePlainCount) {
+    Frame in(FrameFormat{320, 240, 32});
+    // Key-red pixels grow denser from left to right, in a scattered pattern.
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const bool key = (x * 37 + y * 101 + x * y) % 320 < x;
+            SetPx(in, x, y,
+                  key ? std::vector<uint8_t>{0, 0, 200, 0}
+                      : std::vector<uint8_t>{uint8_t(x), uint8_t(y), 20, 0});
+        }
+    PlainGlow plain;
+    plain.key[0] = 200;
+    plain.range = 40;
+    plain.glowRange = 20;
+    plain.glow[2] = 250;
+    plain.intensity = 30;
+    for (int treatment = 0; treatment < 3; ++treatment) {
+        plain.treatment = treatment;
+        plain.Apply(run);
+        EXPECT_EQ(run.Render(in)->Pixels(), plain.Render(in)) << "treatment " << treatment;
+    }
+}
+
+// What is kept between frames follows every change of the window, the
+// intensity, the glow colour, the treatment and the frame.
+TEST_F(ColorGlowTest, FollowsEveryChangeBetweenFrames) {
+    using test::RenderStep;
+    const FrameFormat frame{60, 40, 32};
+    test::ExpectSameAsFreshInstances(
+        library, "VXEColorGlow",
+        {RenderStep{{{"Color red", "255"},
+                     {"Color range", "60"},
+                     {"Glow range", "10"},
+                     {"New color green", "200"}},
+                    frame},
+         RenderStep{{}, frame}, RenderStep{{{"New color green", "100"}}, frame},
+         RenderStep{{{"Glow intensity", "40"}}, frame}, RenderStep{{{"Glow range", "15"}}, frame},
+         RenderStep{{}, FrameFormat{61, 41, 24}},
+         RenderStep{{{"Change orig. color", "1"}, {"Top Margin", "10"}}, FrameFormat{61, 41, 24}},
+         RenderStep{{{"Change orig. color", "2"}}, frame}});
+}
+
 TEST_F(ColorGlowTest, HostileValuesAndFramesStayInside) {
     for (const char* v : {"nan", "inf", "-inf", "-1e308", "1e308"}) {
         for (const char* name : {"Color red", "Glow range", "Glow intensity", "New color blue"})

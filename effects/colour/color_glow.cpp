@@ -282,15 +282,20 @@ void StorePixel(uint8_t* p, uint32_t v) {
 struct Tint {
     __m128d glow[3];     // each channel's glow colour, twice
     __m128i raise, cut;  // key pixels' change, up and down, per byte
+    bool noGlow[3];      // the glow colour's channel is 0
     bool keyGlows;
 
     // Channel c of four pixels (32 bits each) · keep + glow · ratio, truncated.
+    // A glow channel of 0 adds +0, which changes no sum here: those
+    // channels skip the product and the sum.
     __m128i Channel(__m128i c, int i, __m128d keep01, __m128d ratio01, __m128d keep23,
                     __m128d ratio23) const {
-        const __m128d lo =
-            _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(c), keep01), _mm_mul_pd(glow[i], ratio01));
-        const __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(c, c)), keep23),
-                                      _mm_mul_pd(glow[i], ratio23));
+        __m128d lo = _mm_mul_pd(_mm_cvtepi32_pd(c), keep01);
+        __m128d hi = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(c, c)), keep23);
+        if (!noGlow[i]) {
+            lo = _mm_add_pd(lo, _mm_mul_pd(glow[i], ratio01));
+            hi = _mm_add_pd(hi, _mm_mul_pd(glow[i], ratio23));
+        }
         return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
     }
 
@@ -468,7 +473,10 @@ class ColorGlow : public EffectBase {
             return kOk;
         }
         const Settings s = ReadSettings(args.context, frameWidth, frameHeight);
-        marks_.resize(size_t(frameWidth) * size_t(frameHeight));
+        // A row's flags are kept from when it enters the window until it
+        // leaves: the rows y - ry - 1 .. y + ry, at most 2·ry + 2 of them.
+        markRows_ = 2 * s.ry + 2 < frameHeight ? 2 * s.ry + 2 : frameHeight > 0 ? frameHeight : 1;
+        marks_.resize(size_t(frameWidth) * size_t(markRows_));
         // Zeros beside the frame stand for the columns outside it.
         columns_.assign(size_t(frameWidth) + 2 * size_t(s.rx) + 2, 0);
         matches_.resize(size_t(frameWidth));
@@ -491,7 +499,7 @@ class ColorGlow : public EffectBase {
     }
 
   private:
-    uint8_t* Marks(int32_t y) { return marks_.data() + size_t(y) * size_t(frameWidth); }
+    uint8_t* Marks(int32_t y) { return marks_.data() + size_t(y % markRows_) * size_t(frameWidth); }
 
     template <uint32_t kBpp, bool kHuge>
     void Render(const Settings& s, const FrameView& src, const FrameView& dst) {
@@ -584,15 +592,18 @@ class ColorGlow : public EffectBase {
             }
         }
         Tint t;
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3; ++c) {
             t.glow[c] = _mm_set1_pd(s.glow[c]);
+            t.noGlow[c] = s.glow[c] == 0;
+        }
         t.raise = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raise));
         t.cut = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cut));
         t.keyGlows = s.treatment == kGlowInside;
         return t;
     }
 
-    std::vector<uint8_t> marks_;    // one match flag per source pixel
+    std::vector<uint8_t> marks_;  // match flags of the rows in and about the window
+    int32_t markRows_ = 1;
     std::vector<int32_t> columns_;  // matches per column among the window's rows
     std::vector<int32_t> matches_;  // per pixel of the current row: M
     std::vector<int32_t> pixels_;   // per pixel of the current row: N

@@ -277,7 +277,8 @@ TEST_F(ColorGlowTest, ManyDifferentCountsMatchThePlainCount) {
     plain.glowRange = 20;
     plain.glow[2] = 250;
     plain.intensity = 30;
-    for (int treatment = 0; treatment < 3; ++treatment) {
+    // Key pixels shifted (their own table) or glowing like the rest.
+    for (int treatment : {1, 2}) {
         plain.treatment = treatment;
         plain.Apply(run);
         EXPECT_EQ(run.Render(in)->Pixels(), plain.Render(in)) << "treatment " << treatment;

@@ -204,31 +204,32 @@ void MoveColumnCounts(int32_t* columns, const uint8_t* entering, const uint8_t* 
 // The window sums of one row for pixels first .. last: each pixel's window
 // holds columns x - rx .. x + rx, where the columns rx .. first + rx - 1 are
 // the empty entries pushed by the pixels left of the box and the rest are
-// the columns themselves (`entry`).  Once the window no longer reaches the
-// empty entries and `columns` is given, the sums come straight from it, four
-// pixels at a time: the changes, then their running total within the four.
+// the columns themselves (`entry`).
 template <typename Entry>
-void SlideWindow(int32_t rx, int32_t first, int32_t last, Entry entry, const int32_t* columns,
-                 int32_t* sums) {
+void SlideWindow(int32_t rx, int32_t first, int32_t last, Entry entry, int32_t* sums) {
     int32_t sum = 0;
     for (int32_t c = first - rx; c <= first + rx; ++c)
         sum += entry(c);
     sums[first] = sum;
-    int32_t x = first + 1;
-    // The entering column always lies past the empty entries, the leaving
-    // one from this pixel on.
-    const int32_t clear = columns && first + 2 * rx + 1 < last + 1 ? first + 2 * rx + 1 : last + 1;
-    for (; x < clear; ++x) {
+    for (int32_t x = first + 1; x <= last; ++x) {
         sum += entry(x + rx) - entry(x - rx - 1);
         sums[x] = sum;
     }
-    if (!columns) return;
-    const int32_t* entering = columns + rx;
-    const int32_t* leaving = columns - rx - 1;
+}
+
+// sums[x] for x = from .. to - 1, each the one before plus the entering
+// column less the leaving one (none where `leaving` is null), four pixels at
+// a time: the changes, then their running total within the four.
+int32_t Accumulate(const int32_t* entering, const int32_t* leaving, int32_t sum, int32_t from,
+                   int32_t to, int32_t* sums) {
+    static const int32_t kNone[4] = {};
+    const int32_t* out = leaving ? leaving + from : kNone;
+    const int32_t outStep = leaving ? 4 : 0;
     __m128i total = _mm_set1_epi32(sum);
-    for (; x + 3 <= last; x += 4) {
+    int32_t x = from;
+    for (; x + 4 <= to; x += 4, out += outStep) {
         __m128i d = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(leaving + x)));
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(out)));
         d = _mm_add_epi32(d, _mm_slli_si128(d, 4));
         d = _mm_add_epi32(d, _mm_slli_si128(d, 8));
         total = _mm_add_epi32(d, total);
@@ -236,10 +237,37 @@ void SlideWindow(int32_t rx, int32_t first, int32_t last, Entry entry, const int
         total = _mm_shuffle_epi32(total, 0xFF);
     }
     sum = _mm_cvtsi128_si32(total);
-    for (; x <= last; ++x) {
-        sum += entering[x] - leaving[x];
+    for (; x < to; ++x) {
+        sum += entering[x] - (leaving ? leaving[x] : 0);
         sums[x] = sum;
     }
+    return sum;
+}
+
+// The match counts M of one row's windows from the column counts (zero
+// beside the frame), as SlideWindow gives them.  The entering column is
+// never an empty entry; the leaving one is from pixel 2·rx + 1 up to
+// first + 2·rx when the box leaves a margin.
+void SlideMatches(const int32_t* columns, int32_t rx, int32_t first, int32_t last, int32_t* sums) {
+    // Pixel first's window: the columns before the empty ones, and its last.
+    int32_t sum = columns[first + rx];
+    for (int32_t c = first - rx; c < first + rx && c < rx; ++c)
+        sum += columns[c];
+    sums[first] = sum;
+    const int32_t* entering = columns + rx;
+    const int32_t* leaving = columns - rx - 1;
+    const int32_t end = last + 1;
+    auto below = [end](int32_t x) { return x < end ? x : end; };
+    int32_t x = first + 1;
+    if (first > 0) {
+        const int32_t emptyLeaves = below(x > 2 * rx + 1 ? x : 2 * rx + 1);
+        sum = Accumulate(entering, leaving, sum, x, emptyLeaves, sums);
+        x = emptyLeaves;
+        const int32_t plainAgain = below(x > first + 2 * rx + 1 ? x : first + 2 * rx + 1);
+        sum = Accumulate(entering, nullptr, sum, x, plainAgain, sums);
+        x = plainAgain;
+    }
+    Accumulate(entering, leaving, sum, x, end, sums);
 }
 
 // ratio = int(factor · M) / N for two pixels at once.  N is at least 1 for a
@@ -537,14 +565,13 @@ class ColorGlow : public EffectBase {
             const int32_t hi = y + ry > H - 1 ? H - 1 : y + ry;
             const int32_t rows = hi - lo + 1;
             const auto isEmpty = [&](int32_t c) { return c >= rx && c < first + rx; };
-            const auto matchesIn = [&](int32_t c) { return isEmpty(c) ? 0 : columns[c]; };
-            SlideWindow(rx, first, last, matchesIn, columns, matches_.data());
+            SlideMatches(columns, rx, first, last, matches_.data());
             if (rows != pixelsRows) {
                 pixelsRows = rows;
                 const auto pixelsIn = [&](int32_t c) {
                     return isEmpty(c) ? 2 * ry + 1 : c >= 0 && c < W ? rows : 0;
                 };
-                SlideWindow(rx, first, last, pixelsIn, nullptr, pixels_.data());
+                SlideWindow(rx, first, last, pixelsIn, pixels_.data());
                 FindRuns(first, last, useTables ? tables_.pixels() : -1);
             }
             WriteMargin<kBpp>(s, in, out, first);

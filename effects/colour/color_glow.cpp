@@ -136,24 +136,24 @@ void WriteMargin(const Settings& s, const uint8_t* in, uint8_t* out, int32_t cou
 
 // 1 for each pixel of a source row within the colour range of the key.  Four
 // 4-byte pixels at a time: the absolute byte differences come from two
-// saturating subtractions, alpha is masked off and the three differences are
-// summed within each pixel's 32 bits.
+// saturating subtractions and the three colour differences are summed within
+// each pixel's 32 bits.
 template <uint32_t kBpp>
 void MarkMatches(const Settings& s, const uint8_t* p, int32_t width, uint8_t* marks) {
     const int32_t k0 = s.key[0], k1 = s.key[1], k2 = s.key[2], range = s.range;
     int32_t x = 0;
     if (kBpp == 4) {
         const __m128i key = _mm_set1_epi32(k0 | k1 << 8 | k2 << 16);
-        const __m128i colour = _mm_set1_epi32(0x00FFFFFF), outer = _mm_set1_epi32(0x00FF00FF);
-        const __m128i middle = _mm_set1_epi32(0xFF), low = _mm_set1_epi32(0xFFFF);
+        const __m128i outer = _mm_set1_epi32(0x00FF00FF), low = _mm_set1_epi32(0xFFFF);
+        const __m128i ones = _mm_set1_epi16(1);
         const __m128i limit = _mm_set1_epi32(range + 1), one = _mm_set1_epi8(1);
         auto fourMatches = [&](const uint8_t* q) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
             __m128i d = _mm_or_si128(_mm_subs_epu8(v, key), _mm_subs_epu8(key, v));
-            d = _mm_and_si128(d, colour);
-            // Bytes 0 + 1 in the low half, byte 2 in the high half, then both halves.
-            d = _mm_add_epi32(_mm_and_si128(d, outer), _mm_and_si128(_mm_srli_epi32(d, 8), middle));
-            d = _mm_add_epi32(_mm_and_si128(d, low), _mm_srli_epi32(d, 16));
+            // Bytes 0 + 1 in the low 16 bits, byte 2 in the high ones (alpha
+            // left out), then both halves added by one multiply-add.
+            d = _mm_add_epi16(_mm_and_si128(d, outer), _mm_and_si128(_mm_srli_epi16(d, 8), low));
+            d = _mm_madd_epi16(d, ones);
             return _mm_cmplt_epi32(d, limit);
         };
         for (; x + 16 <= width; x += 16, p += 64) {
@@ -183,6 +183,8 @@ void MoveColumnCounts(int32_t* columns, const uint8_t* entering, const uint8_t* 
     for (; x + 16 <= width; x += 16, in += inStep, out += outStep) {
         const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
         const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        // Key pixels are often few: the same flags in and out change nothing.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(e, l)) == 0xFFFF) continue;
         const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(e, zero), _mm_unpacklo_epi8(l, zero));
         const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(e, zero), _mm_unpackhi_epi8(l, zero));
         // Sign-extended to 32 bits: the 16-bit value in the high half, shifted down.

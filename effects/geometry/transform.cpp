@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/frame.h"
 #include "core/vxmath.h"
 #include "effects/effects.h"
@@ -188,7 +192,31 @@ void RenderProjective(const Sampler& sampler, const Matrix3& M, bool fieldAware,
         const double uRow = m[0][1] * i + m[0][2];
         const double vRow = m[1][1] * i + m[1][2];
         const double qRow = m[2][1] * i + m[2][2];
-        for (uint32_t x = 0; x < W; ++x) {
+        uint32_t x = 0;
+#if defined(__SSE2__)
+        // Two columns at a time, each lane through the operations below.
+        if (rows) {
+            const __m128d m00 = _mm_set1_pd(m[0][0]), m10 = _mm_set1_pd(m[1][0]);
+            const __m128d m20 = _mm_set1_pd(m[2][0]);
+            const __m128d uRows = _mm_set1_pd(uRow), vRows = _mm_set1_pd(vRow);
+            const __m128d qRows = _mm_set1_pd(qRow), one = _mm_set1_pd(1.0);
+            const __m128d xCentre = _mm_set1_pd(w2), yCentre = _mm_set1_pd(h2);
+            for (; x + 1 < W; x += 2) {
+                const __m128d j = _mm_set_pd(double(int32_t(x + 1 - w2)), double(int32_t(x - w2)));
+                const __m128d u = _mm_add_pd(_mm_mul_pd(m00, j), uRows);
+                const __m128d v = _mm_add_pd(_mm_mul_pd(m10, j), vRows);
+                const __m128d q = _mm_add_pd(_mm_mul_pd(m20, j), qRows);
+                __m128d s = _mm_div_pd(one, q);
+                if (guardZero) {
+                    const __m128d zero = _mm_cmpeq_pd(q, _mm_setzero_pd());
+                    s = _mm_or_pd(_mm_and_pd(zero, one), _mm_andnot_pd(zero, s));
+                }
+                _mm_storeu_pd(&xs[x], _mm_add_pd(_mm_mul_pd(s, u), xCentre));
+                _mm_storeu_pd(&ys[x], _mm_add_pd(_mm_mul_pd(s, v), yCentre));
+            }
+        }
+#endif
+        for (; x < W; ++x) {
             const double j = double(int32_t(x - w2));
             const double u = m[0][0] * j + uRow;
             const double v = m[1][0] * j + vRow;

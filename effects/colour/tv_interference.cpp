@@ -78,22 +78,16 @@ class Thresholds {
     bool touchesNothing_;
 };
 
-// Sixteen bytes painted by their kinds.  reached[i] is all ones in the bytes
-// whose draw reached threshold i; `alpha` marks the alpha bytes (none in
-// 3-byte frames), which become 255 in every disturbed pixel.
-//
 // Brightened bytes are ClampToByte(v * 1.3) and darkened ones
 // ClampToByte(v * 0.7); in integers both are (v * m + 5) / 10 with m = 13 or
-// 7, held at 255 by the packing, the division being * 6554 >> 16 (exact for
-// all sums below 16384).  The double product v * 0.7 falls just below the
-// half for v = 45, 85, 165 and 175, which therefore round down.
+// 7 (per byte), held at 255 by the packing, the division being * 6554 >> 16
+// (exact for all sums below 16384).  The double product v * 0.7 falls just
+// below the half for v = 45, 85, 165 and 175, which therefore round down.
 //
-// Inlined everywhere: a call would pass the masks through memory for every
-// sixteen bytes.
-[[gnu::always_inline]] inline __m128i PaintBytes(__m128i p, const __m128i reached[4],
-                                                 __m128i alpha) {
+// The painters are inlined everywhere: a call would pass their masks through
+// memory for every sixteen bytes.
+[[gnu::always_inline]] inline __m128i ScaledBytes(__m128i p, __m128i m) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached[2], _mm_set1_epi8(6)));
     const __m128i half = _mm_set1_epi16(5), tenth = _mm_set1_epi16(6554);
     const __m128i lo = _mm_mulhi_epu16(
         _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(m, zero)),
@@ -103,12 +97,25 @@ class Thresholds {
         _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(m, zero)),
                       half),
         tenth);
-    const __m128i roundsDown = _mm_or_si128(
+    return _mm_packus_epi16(lo, hi);
+}
+
+// All ones in the bytes whose darkening rounds down from the integer form.
+[[gnu::always_inline]] inline __m128i DarkeningRoundsDown(__m128i p) {
+    return _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(p, _mm_set1_epi8(45)), _mm_cmpeq_epi8(p, _mm_set1_epi8(85))),
         _mm_or_si128(_mm_cmpeq_epi8(p, _mm_set1_epi8(char(165))),
                      _mm_cmpeq_epi8(p, _mm_set1_epi8(char(175)))));
+}
+
+// Sixteen bytes painted by their kinds.  reached[i] is all ones in the bytes
+// whose draw reached threshold i; `alpha` marks the alpha bytes (none in
+// 3-byte frames), which become 255 in every disturbed pixel.
+[[gnu::always_inline]] inline __m128i PaintBytes(__m128i p, const __m128i reached[4],
+                                                 __m128i alpha) {
+    const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached[2], _mm_set1_epi8(6)));
     const __m128i scaled =
-        _mm_add_epi8(_mm_packus_epi16(lo, hi), _mm_and_si128(roundsDown, reached[2]));
+        _mm_add_epi8(ScaledBytes(p, m), _mm_and_si128(DarkeningRoundsDown(p), reached[2]));
     // Untouched keeps p, black (threshold 1 not reached) clears, white sets all.
     __m128i out = _mm_or_si128(_mm_and_si128(reached[3], p), _mm_andnot_si128(reached[3], scaled));
     out = _mm_and_si128(out, reached[1]);
@@ -272,19 +279,28 @@ void FillRun(uint8_t* p, size_t bytes, __m128i pattern) {
     Store(p + bytes - 16, pattern);
 }
 
-// Brightens or darkens a run of bytes (reached: the masks of its kind).  The
-// last sixteen, overlapping the ones before, are read before any is written.
-void ScaleRun(uint8_t* p, size_t bytes, const __m128i reached[4], __m128i alpha) {
+// Sixteen bytes of a brightened or darkened run, alpha opaque.
+template <bool kDarken>
+[[gnu::always_inline]] inline __m128i ScaledRunBytes(__m128i p, __m128i alpha) {
+    __m128i out = ScaledBytes(p, _mm_set1_epi8(kDarken ? 7 : 13));
+    if (kDarken) out = _mm_add_epi8(out, DarkeningRoundsDown(p));
+    return _mm_or_si128(out, alpha);
+}
+
+// Brightens or darkens a run of bytes.  The last sixteen, overlapping the
+// ones before, are read before any is written.
+template <bool kDarken>
+void ScaleRun(uint8_t* p, size_t bytes, __m128i alpha) {
     if (bytes < 16) {
         uint8_t px[16] = {};
         std::memcpy(px, p, bytes);
-        Store(px, PaintBytes(Load(px), reached, alpha));
+        Store(px, ScaledRunBytes<kDarken>(Load(px), alpha));
         std::memcpy(p, px, bytes);
         return;
     }
-    const __m128i last = PaintBytes(Load(p + bytes - 16), reached, alpha);
+    const __m128i last = ScaledRunBytes<kDarken>(Load(p + bytes - 16), alpha);
     for (size_t i = 0; i + 16 < bytes; i += 16)
-        Store(p + i, PaintBytes(Load(p + i), reached, alpha));
+        Store(p + i, ScaledRunBytes<kDarken>(Load(p + i), alpha));
     Store(p + bytes - 16, last);
 }
 
@@ -294,8 +310,7 @@ void ScaleRun(uint8_t* p, size_t bytes, const __m128i reached[4], __m128i alpha)
 // being read, untouched ones are not visited.
 void PaintBand(const std::vector<Run>& runs, uint8_t* first, ptrdiff_t step, int32_t rows,
                __m128i alpha) {
-    const __m128i none = _mm_setzero_si128(), all = _mm_set1_epi8(-1);
-    const __m128i brighten[4] = {all, all, none, none}, darken[4] = {all, all, all, none};
+    const __m128i all = _mm_set1_epi8(-1);
     for (const Run& r : runs) {
         uint8_t* p = first + r.begin;
         const size_t bytes = r.end - r.begin;
@@ -310,11 +325,11 @@ void PaintBand(const std::vector<Run>& runs, uint8_t* first, ptrdiff_t step, int
                 break;
             case -2:
                 for (int32_t k = 0; k < rows; ++k, p += step)
-                    ScaleRun(p, bytes, brighten, alpha);
+                    ScaleRun<false>(p, bytes, alpha);
                 break;
             default:
                 for (int32_t k = 0; k < rows; ++k, p += step)
-                    ScaleRun(p, bytes, darken, alpha);
+                    ScaleRun<true>(p, bytes, alpha);
                 break;
         }
     }

@@ -44,6 +44,7 @@ class Thresholds {
         const double t[4] = {v / 2, v, 1.2 * v, 1.4 * v};
         for (int i = 0; i < 4; ++i)
             below_[i] = _mm_set1_epi32(FirstReaching(t[i]) - 1);
+        first_ = _mm_set1_epi32(FirstReaching(t[0]));
         touchesNothing_ = FirstReaching(t[3]) == 0;
     }
 
@@ -52,6 +53,9 @@ class Thresholds {
 
     // For four draws in 32-bit lanes, whether each reached threshold i.
     __m128i Reached(__m128i draws, int i) const { return _mm_cmpgt_epi32(draws, below_[i]); }
+
+    // Whether each of four draws reached no threshold.
+    __m128i ReachedNone(__m128i draws) const { return _mm_cmpgt_epi32(first_, draws); }
 
     // The kind codes of four draws, each in all four bytes of its lane: the
     // masks are 0 or -1 in every byte, so their byte sums count down.
@@ -75,6 +79,7 @@ class Thresholds {
     }
 
     __m128i below_[4];  // the first draw reaching each threshold, minus 1
+    __m128i first_;     // the first draw reaching threshold 0
     bool touchesNothing_;
 };
 
@@ -108,27 +113,28 @@ class Thresholds {
                      _mm_cmpeq_epi8(p, _mm_set1_epi8(char(175)))));
 }
 
-// Sixteen bytes painted by their kinds.  reached[i] is all ones in the bytes
-// whose draw reached threshold i; `alpha` marks the alpha bytes (none in
-// 3-byte frames), which become 255 in every disturbed pixel.
-[[gnu::always_inline]] inline __m128i PaintBytes(__m128i p, const __m128i reached[4],
+// Sixteen bytes painted by their kinds.  `white` is all ones in the bytes
+// whose draw reached no threshold, reachedN in those whose draw reached
+// threshold N; `alpha` marks the alpha bytes (none in 3-byte frames), which
+// become 255 in every disturbed pixel.
+[[gnu::always_inline]] inline __m128i PaintBytes(__m128i p, __m128i white, __m128i reached1,
+                                                 __m128i reached2, __m128i reached3,
                                                  __m128i alpha) {
-    const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached[2], _mm_set1_epi8(6)));
+    const __m128i m = _mm_sub_epi8(_mm_set1_epi8(13), _mm_and_si128(reached2, _mm_set1_epi8(6)));
     const __m128i scaled =
-        _mm_add_epi8(ScaledBytes(p, m), _mm_and_si128(DarkeningRoundsDown(p), reached[2]));
-    // Untouched keeps p, black (threshold 1 not reached) clears, white sets all.
-    __m128i out = _mm_or_si128(_mm_and_si128(reached[3], p), _mm_andnot_si128(reached[3], scaled));
-    out = _mm_and_si128(out, reached[1]);
-    out = _mm_or_si128(out, _mm_andnot_si128(reached[0], _mm_set1_epi8(-1)));
-    return _mm_or_si128(out, _mm_andnot_si128(reached[3], alpha));
+        _mm_add_epi8(ScaledBytes(p, m), _mm_and_si128(DarkeningRoundsDown(p), reached2));
+    // Disturbed bytes: scaled, cleared for black (threshold 1 not reached),
+    // set for white.  Untouched ones keep p.
+    const __m128i disturbed =
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(scaled, reached1), white), alpha);
+    return _mm_or_si128(_mm_and_si128(reached3, p), _mm_andnot_si128(reached3, disturbed));
 }
 
 // Sixteen bytes painted by their kind codes.
 [[gnu::always_inline]] inline __m128i PaintByCodes(__m128i p, __m128i codes, __m128i alpha) {
-    const __m128i reached[4] = {
-        _mm_cmplt_epi8(codes, _mm_set1_epi8(0)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-1)),
-        _mm_cmplt_epi8(codes, _mm_set1_epi8(-2)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-3))};
-    return PaintBytes(p, reached, alpha);
+    return PaintBytes(
+        p, _mm_cmpeq_epi8(codes, _mm_setzero_si128()), _mm_cmplt_epi8(codes, _mm_set1_epi8(-1)),
+        _mm_cmplt_epi8(codes, _mm_set1_epi8(-2)), _mm_cmplt_epi8(codes, _mm_set1_epi8(-3)), alpha);
 }
 
 __m128i Load(const void* p) {
@@ -201,9 +207,8 @@ __m128i ThreeByteCodes(__m128i lanes) {
 // byte masks.
 [[gnu::always_inline]] inline void PaintDraws(const Thresholds& thresholds, __m128i draws,
                                               uint8_t* p) {
-    const __m128i reached[4] = {thresholds.Reached(draws, 0), thresholds.Reached(draws, 1),
-                                thresholds.Reached(draws, 2), thresholds.Reached(draws, 3)};
-    Store(p, PaintBytes(Load(p), reached, AlphaBytes(4)));
+    Store(p, PaintBytes(Load(p), thresholds.ReachedNone(draws), thresholds.Reached(draws, 1),
+                        thresholds.Reached(draws, 2), thresholds.Reached(draws, 3), AlphaBytes(4)));
 }
 
 // Eight one-pixel blocks of a 4-byte frame, painted as they are drawn.  (The

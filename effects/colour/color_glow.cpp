@@ -220,22 +220,30 @@ void SlideWindow(int32_t rx, int32_t first, int32_t last, Entry entry, int32_t* 
 }
 
 // sums[x] for x = from .. to - 1, each the one before plus the entering
-// column less the leaving one (none where `leaving` is null), four pixels at
-// a time: the changes, then their running total within the four.
+// column less the leaving one (none where `leaving` is null), eight pixels at
+// a time: the changes, their running totals within each four, the first
+// four's total carried into the second, and only then the row's total
+// (so the chain from one eight to the next is two steps long).
 int32_t Accumulate(const int32_t* entering, const int32_t* leaving, int32_t sum, int32_t from,
                    int32_t to, int32_t* sums) {
-    static const int32_t kNone[4] = {};
+    static const int32_t kNone[8] = {};
     const int32_t* out = leaving ? leaving + from : kNone;
-    const int32_t outStep = leaving ? 4 : 0;
+    const int32_t outStep = leaving ? 8 : 0;
+    auto changes = [&](int32_t x, int32_t k) {
+        __m128i d =
+            _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x + k)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + k)));
+        d = _mm_add_epi32(d, _mm_slli_si128(d, 4));
+        return _mm_add_epi32(d, _mm_slli_si128(d, 8));
+    };
     __m128i total = _mm_set1_epi32(sum);
     int32_t x = from;
-    for (; x + 4 <= to; x += 4, out += outStep) {
-        __m128i d = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(out)));
-        d = _mm_add_epi32(d, _mm_slli_si128(d, 4));
-        d = _mm_add_epi32(d, _mm_slli_si128(d, 8));
-        total = _mm_add_epi32(d, total);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), total);
+    for (; x + 8 <= to; x += 8, out += outStep) {
+        const __m128i first = changes(x, 0);
+        const __m128i second = _mm_add_epi32(changes(x, 4), _mm_shuffle_epi32(first, 0xFF));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x), _mm_add_epi32(first, total));
+        total = _mm_add_epi32(second, total);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x + 4), total);
         total = _mm_shuffle_epi32(total, 0xFF);
     }
     sum = _mm_cvtsi128_si32(total);

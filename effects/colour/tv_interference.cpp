@@ -267,8 +267,10 @@ void DisturbPixelRow(const Thresholds& thresholds, uint8_t* p, int32_t width) {
 // A run of bytes of a band row whose blocks share one kind.
 struct Run {
     uint32_t begin, end;
-    int8_t code;
 };
+
+// A band's runs by kind: white, black, brightened, darkened.
+using KindRuns = std::vector<Run>[4];
 
 // Fills bytes with a pattern that repeats every pixel (white, or black with
 // opaque alpha): whole sixteens, the last overlapping the one before.
@@ -309,35 +311,30 @@ void ScaleRun(uint8_t* p, size_t bytes, __m128i alpha) {
     Store(p + bytes - 16, last);
 }
 
-// Paints a band of wide blocks run by run, each run down the band's `rows`
-// rows (from `first`, `step` bytes apart) before the next, so that its kind
-// is looked at once per band.  White and black runs are written without
-// being read, untouched ones are not visited.
-void PaintBand(const std::vector<Run>& runs, uint8_t* first, ptrdiff_t step, int32_t rows,
-               __m128i alpha) {
-    const __m128i all = _mm_set1_epi8(-1);
+// Paints each run of `runs` down the band's `rows` rows (from `first`,
+// `step` bytes apart) with paint(p, bytes).
+template <typename Paint>
+void PaintRunsDown(const std::vector<Run>& runs, uint8_t* first, ptrdiff_t step, int32_t rows,
+                   Paint paint) {
     for (const Run& r : runs) {
         uint8_t* p = first + r.begin;
-        const size_t bytes = r.end - r.begin;
-        switch (r.code) {
-            case 0:
-                for (int32_t k = 0; k < rows; ++k, p += step)
-                    FillRun(p, bytes, all);
-                break;
-            case -1:
-                for (int32_t k = 0; k < rows; ++k, p += step)
-                    FillRun(p, bytes, alpha);
-                break;
-            case -2:
-                for (int32_t k = 0; k < rows; ++k, p += step)
-                    ScaleRun<false>(p, bytes, alpha);
-                break;
-            default:
-                for (int32_t k = 0; k < rows; ++k, p += step)
-                    ScaleRun<true>(p, bytes, alpha);
-                break;
-        }
+        for (int32_t k = 0; k < rows; ++k, p += step)
+            paint(p, size_t(r.end - r.begin));
     }
+}
+
+// Paints a band of wide blocks kind by kind, each run down the band's rows
+// before the next: no branch on the kind per run or per row.  White and black
+// runs are written without being read, untouched ones are not visited.
+void PaintBand(const KindRuns& runs, uint8_t* first, ptrdiff_t step, int32_t rows, __m128i alpha) {
+    PaintRunsDown(runs[0], first, step, rows,
+                  [](uint8_t* p, size_t bytes) { FillRun(p, bytes, _mm_set1_epi8(-1)); });
+    PaintRunsDown(runs[1], first, step, rows,
+                  [alpha](uint8_t* p, size_t bytes) { FillRun(p, bytes, alpha); });
+    PaintRunsDown(runs[2], first, step, rows,
+                  [alpha](uint8_t* p, size_t bytes) { ScaleRun<false>(p, bytes, alpha); });
+    PaintRunsDown(runs[3], first, step, rows,
+                  [alpha](uint8_t* p, size_t bytes) { ScaleRun<true>(p, bytes, alpha); });
 }
 
 class TVInterference : public EffectBase {
@@ -393,7 +390,9 @@ class TVInterference : public EffectBase {
         // Blocks of sixteen bytes or more are painted run by run.
         const size_t blockBytes = size_t(bw) * bpp;
         const bool wide = blockBytes >= 16;
-        if (wide) runs_.reserve(blocks);
+        if (wide)
+            for (std::vector<Run>& r : runs_)
+                r.reserve(blocks);
         const ptrdiff_t step = H > 1 ? frame.Row(1) - frame.Row(0) : 0;
         for (int32_t y0 = 0; y0 < H; y0 += bh) {
             DrawCodes(thresholds, blockCodes_.data(), blocks);
@@ -428,20 +427,24 @@ class TVInterference : public EffectBase {
     // The runs of a band row: neighbouring blocks of one kind joined,
     // untouched ones left out.
     void FindRuns(size_t blocks, size_t blockBytes, size_t rowBytes) {
-        runs_.clear();
+        for (std::vector<Run>& r : runs_)
+            r.clear();
         int8_t previous = kUntouchedCode;
         for (size_t b = 0, at = 0; b < blocks; ++b, at += blockBytes) {
             const int8_t code = int8_t(blockCodes_[b]);
             const uint32_t end = uint32_t(rowBytes - at < blockBytes ? rowBytes : at + blockBytes);
-            if (code == previous && code != kUntouchedCode)
-                runs_.back().end = end;
-            else if (code != kUntouchedCode)
-                runs_.push_back({uint32_t(at), end, code});
+            if (code != kUntouchedCode) {
+                std::vector<Run>& kind = runs_[-code];
+                if (code == previous)
+                    kind.back().end = end;
+                else
+                    kind.push_back({uint32_t(at), end});
+            }
             previous = code;
         }
     }
 
-    std::vector<Run> runs_;
+    KindRuns runs_;
     std::vector<int32_t> blockCodes_;  // a band's block codes, 8 more at most
     std::vector<int8_t> rowCodes_;     // the codes of a band row's bytes
 };

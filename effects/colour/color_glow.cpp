@@ -134,6 +134,15 @@ void WriteMargin(const Settings& s, const uint8_t* in, uint8_t* out, int32_t cou
     }
 }
 
+// Four 3-byte pixels, each in the low bytes of a 32-bit lane (the top byte
+// is the next pixel's first).  Reads 16 bytes.
+inline __m128i SpreadThreeBytePixels(const uint8_t* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i first = _mm_unpacklo_epi32(v, _mm_srli_si128(v, 3));
+    const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(v, 6), _mm_srli_si128(v, 9));
+    return _mm_unpacklo_epi64(first, second);
+}
+
 // 1 for each pixel of a source row within the colour range of the key.  Four
 // 4-byte pixels at a time: the absolute byte differences come from two
 // saturating subtractions and the three colour differences are summed within
@@ -142,13 +151,14 @@ template <uint32_t kBpp>
 void MarkMatches(const Settings& s, const uint8_t* p, int32_t width, uint8_t* marks) {
     const int32_t k0 = s.key[0], k1 = s.key[1], k2 = s.key[2], range = s.range;
     int32_t x = 0;
-    if (kBpp == 4) {
+    {
         const __m128i key = _mm_set1_epi32(k0 | k1 << 8 | k2 << 16);
         const __m128i outer = _mm_set1_epi32(0x00FF00FF), low = _mm_set1_epi32(0xFFFF);
         const __m128i ones = _mm_set1_epi16(1);
         const __m128i limit = _mm_set1_epi32(range + 1), one = _mm_set1_epi8(1);
         auto fourMatches = [&](const uint8_t* q) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            const __m128i v = kBpp == 4 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(q))
+                                        : SpreadThreeBytePixels(q);
             __m128i d = _mm_or_si128(_mm_subs_epu8(v, key), _mm_subs_epu8(key, v));
             // Bytes 0 + 1 in the low 16 bits, byte 2 in the high ones (alpha
             // left out), then both halves added by one multiply-add.
@@ -156,11 +166,21 @@ void MarkMatches(const Settings& s, const uint8_t* p, int32_t width, uint8_t* ma
             d = _mm_madd_epi16(d, ones);
             return _mm_cmplt_epi32(d, limit);
         };
-        for (; x + 16 <= width; x += 16, p += 64) {
-            const __m128i a = _mm_packs_epi32(fourMatches(p), fourMatches(p + 16));
-            const __m128i b = _mm_packs_epi32(fourMatches(p + 32), fourMatches(p + 48));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(marks + x),
-                             _mm_and_si128(_mm_packs_epi16(a, b), one));
+        if (kBpp == 4) {
+            for (; x + 16 <= width; x += 16, p += 64) {
+                const __m128i a = _mm_packs_epi32(fourMatches(p), fourMatches(p + 16));
+                const __m128i b = _mm_packs_epi32(fourMatches(p + 32), fourMatches(p + 48));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(marks + x),
+                                 _mm_and_si128(_mm_packs_epi16(a, b), one));
+            }
+        } else {
+            // Four pixels at a time while their 16 bytes stay inside the row.
+            for (; x + 6 <= width; x += 4, p += 12) {
+                const __m128i a = _mm_packs_epi32(fourMatches(p), fourMatches(p));
+                const uint32_t four =
+                    uint32_t(_mm_cvtsi128_si32(_mm_and_si128(_mm_packs_epi16(a, a), one)));
+                std::memcpy(marks + x, &four, 4);
+            }
         }
     }
     for (; x < width; ++x, p += kBpp) {
@@ -373,10 +393,14 @@ template <uint32_t kBpp, bool kHuge>
 void GlowSpan(const Settings& s, const Tint& tint, const int32_t* M, const int32_t* N,
               const uint8_t* marks, const uint8_t* in, uint8_t* out, int32_t first, int32_t last) {
     const double factor = s.factor;
-    auto four = [&](const uint8_t* p, const int32_t* m, const int32_t* n, const uint8_t* keys) {
+    // `spread`: the four 3-byte pixels' 16 bytes lie inside the row.
+    auto four = [&](const uint8_t* p, const int32_t* m, const int32_t* n, const uint8_t* keys,
+                    bool spread) {
         __m128i px;
         if (kBpp == 4)
             px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        else if (spread)
+            px = SpreadThreeBytePixels(p);
         else
             px = _mm_set_epi32(int32_t(LoadPixel<3>(p + 9)), int32_t(LoadPixel<3>(p + 6)),
                                int32_t(LoadPixel<3>(p + 3)), int32_t(LoadPixel<3>(p)));
@@ -393,11 +417,21 @@ void GlowSpan(const Settings& s, const Tint& tint, const int32_t* M, const int32
     };
     int32_t x = first;
     for (; x + 3 <= last; x += 4) {
-        const __m128i px = four(in + size_t(x) * kBpp, M + x, N + x, marks + x);
-        if (kBpp == 4)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size_t(x) * kBpp), px);
-        else
-            store(out + size_t(x) * kBpp, px, 4);
+        const __m128i px = four(in + size_t(x) * kBpp, M + x, N + x, marks + x, x + 5 <= last);
+        uint8_t* q = out + size_t(x) * kBpp;
+        if (kBpp == 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q), px);
+        } else {
+            // Each 4-byte store's last byte is overwritten by the next pixel.
+            const uint32_t v[4] = {uint32_t(_mm_cvtsi128_si32(px)),
+                                   uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(px, 4))),
+                                   uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(px, 8))),
+                                   uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(px, 12)))};
+            std::memcpy(q, &v[0], 4);
+            std::memcpy(q + 3, &v[1], 4);
+            std::memcpy(q + 6, &v[2], 4);
+            StorePixel<3>(q + 9, v[3]);
+        }
     }
     if (x > last) return;
     uint8_t p[16];
@@ -410,7 +444,7 @@ void GlowSpan(const Settings& s, const Tint& tint, const int32_t* M, const int32
         n[i] = N[at];
         keys[i] = marks[at];
     }
-    store(out + size_t(x) * kBpp, four(p, m, n, keys), last - x + 1);
+    store(out + size_t(x) * kBpp, four(p, m, n, keys, false), last - x + 1);
 }
 
 // The glowing bytes of one window size N: for each match count M, once it

@@ -482,13 +482,13 @@ class HolesShape final : public TransparencyShape {
     // parabola per centre, all of one curvature, so any two cross once and
     // each centre is nearest over one interval.  Inside such an interval the
     // level follows that centre alone and is monotonic on either side of it,
-    // so it is filled run by run.  A column one column or more from where two
-    // intervals meet is nearer its own centre than any other by far more than
-    // rounding (the centres' x differ by 1/32767 at least, which makes every
-    // other parabola climb away at a fixed slope), so that centre's distance is
-    // the exact minimum there.  The columns at the ends of an interval take
-    // the least of the neighbouring centres and are searched over every
-    // centre when a rounding error could still change their opacity.
+    // so it is filled run by run.  Another centre comes within rounding of
+    // an interval's own only within rounding of where intervals meet (the
+    // centres' x differ by 1/32767 at least, so every other parabola climbs
+    // away at a fixed slope), and there the neighbouring intervals' centres
+    // are as near as its own: so a column whose neighbouring centres are
+    // clearly farther than its own takes its own centre's distance, and only
+    // a column where they come close is searched over every centre.
     bool LevelRowRuns(const LevelRow& row, ShapeFrame* f, LevelRuns* runs) const override {
         const uint8_t far = row.map(Sqrt(radius_ + 1) - radius_);
         if (f->pointX.empty()) {
@@ -523,17 +523,19 @@ class HolesShape final : public TransparencyShape {
         };
         const int32_t segments = int32_t(hull.size());
         const int32_t changes = MapChanges(row.map);
-        // An end column: the nearest of the interval's centre and its
-        // neighbours, trusted when a slightly nearer distance keeps the level.
-        // (Reach itself has the far opacity.)
-        const auto endLevel = [&](int32_t j, int32_t s) {
-            double best = reach;
-            for (int32_t t = std::max(s - 1, 0); t <= std::min(s + 1, segments - 1); ++t)
-                best = std::min(best, distance(near[hull[size_t(t)]], j));
-            const __m128i both = opacity.Pair(_mm_set_pd(best * (1 - 1e-9) - 1e-12, best));
-            const int32_t level = _mm_cvtsi128_si32(both);
-            return level == _mm_cvtsi128_si32(_mm_srli_si128(both, 4)) ? uint8_t(level)
-                                                                       : exactLevel(j);
+        // Whether column j, at an end of interval s, takes the distance of
+        // the interval's centre: its neighbours' centres are clearly farther,
+        // or, with its own from well beyond reach, all at reach or beyond.
+        const auto ownAtEnd = [&](int32_t j, int32_t s) {
+            const double own = distance(near[hull[size_t(s)]], j);
+            const double close = own * (1 + 1e-9) + 1e-9;
+            const bool beyond = own >= reach * (1 + 1e-9) + 1e-9;
+            for (const int32_t t : {s - 1, s + 1}) {
+                if (t < 0 || t >= segments) continue;
+                const double other = distance(near[hull[size_t(t)]], j);
+                if (beyond ? other < reach : other <= close) return false;
+            }
+            return true;
         };
         int32_t a = 0;
         for (int32_t s = 0; s < segments && a < row.count; ++s) {
@@ -542,17 +544,20 @@ class HolesShape final : public TransparencyShape {
                                                : row.count;
             if (b <= a) continue;
             const ShapeFrame::Centre& c = near[hull[size_t(s)]];
-            runs->Add(a + 1, endLevel(a, s));
+            // [first, last) follows the interval's centre alone
+            const int32_t first = ownAtEnd(a, s) ? a : a + 1;
+            const int32_t last = b - 1 > a && !ownAtEnd(b - 1, s) ? b - 1 : b;
+            if (first > a) runs->Add(a + 1, exactLevel(a));
             const HoleOpacity opacityAt{xs, c, reach, far, opacity, step};
-            if (b - a >= 3 && changes > 1 && b - a <= kDenseInterval) {
-                opacityAt.Fill(a + 1, b - 1, runs->Columns());
-                runs->AddVarying(b - 1);
-            } else if (b - a >= 3) {
-                const int32_t middle = FirstColumnNear(xs, row.count, a + 1, b - 1, c.x);
-                FillMonotonic(opacityAt, a + 1, middle, changes, runs);
-                FillMonotonic(opacityAt, middle, b - 1, changes, runs);
+            if (last - first >= 1 && changes > 1 && last - first <= kDenseInterval) {
+                opacityAt.Fill(first, last, runs->Columns());
+                runs->AddVarying(last);
+            } else if (last > first) {
+                const int32_t middle = FirstColumnNear(xs, row.count, first, last, c.x);
+                FillMonotonic(opacityAt, first, middle, changes, runs);
+                FillMonotonic(opacityAt, middle, last, changes, runs);
             }
-            if (b - a >= 2) runs->Add(b, endLevel(b - 1, s));
+            if (last < b) runs->Add(b, exactLevel(b - 1));
             a = b;
         }
         return false;

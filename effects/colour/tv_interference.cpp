@@ -385,14 +385,16 @@ class TVInterference : public EffectBase {
         const size_t blocks = size_t((int64_t(W) + bw - 1) / bw);
         const size_t rowBytes = size_t(W) * bpp;
         blockCodes_.resize((blocks + 7) / 8 * 8);
-        rowCodes_.resize(rowBytes + 1);  // one spare byte for 4-byte stores
         const __m128i alpha = AlphaBytes(bpp);
-        // Blocks of sixteen bytes or more are painted run by run.
+        // Blocks of sixteen bytes or more are painted run by run.  Runs of
+        // one kind have another block between them: half the blocks at most.
         const size_t blockBytes = size_t(bw) * bpp;
         const bool wide = blockBytes >= 16;
         if (wide)
             for (std::vector<Run>& r : runs_)
-                r.reserve(blocks);
+                r.reserve((blocks + 1) / 2);
+        else
+            rowCodes_.resize(rowBytes + 1);  // one spare byte for 4-byte stores
         const ptrdiff_t step = H > 1 ? frame.Row(1) - frame.Row(0) : 0;
         for (int32_t y0 = 0; y0 < H; y0 += bh) {
             DrawCodes(thresholds, blockCodes_.data(), blocks);

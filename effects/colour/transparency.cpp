@@ -41,9 +41,11 @@ uint8_t LevelMap::operator()(double e) const {
 
 namespace {
 
-// Below this many columns per opacity change a range is filled column by
-// column: a column costs far less than a bisection step.
-constexpr int32_t kColumnsPerChange = 4;
+// Up to this many columns per opacity change a range is filled column by
+// column, which costs far less per column than a bisection step; beyond it
+// the range is split, so that the flat stretches beside a border are found
+// by bisection rather than filled.
+constexpr int32_t kColumnsPerChange = 2;
 constexpr int32_t kShortRange = 32;
 // A hole's interval this narrow with a soft border changes opacity nearly
 // every column.

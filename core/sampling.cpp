@@ -771,19 +771,30 @@ struct KernelSource {
 };
 
 // True when every tap of a sample at (fx, fy), a position inside the frame,
-// lies inside it too and the rows need no field adjustment.
+// lies inside it too, with a row to spare below when the fields are kept
+// apart (the field adjustment moves a row down by one).
 template <int Taps>
 inline bool TapsInside(const KernelSource& f, double fx, double fy) {
     constexpr int32_t half = Taps / 2;
     const int32_t ix = int32_t(fx), iy = int32_t(fy);
-    return !f.fields && ix >= half - 1 && ix + half < f.w && iy >= half - 1 && iy + half < f.h;
+    return ix >= half - 1 && ix + half < f.w && iy >= half - 1 && iy + half + f.fields < f.h;
+}
+
+// Where tap row r of a window inside the frame (TapsInside) starts, the
+// window's first row starting at first: row top + r, or the row below it
+// when that one is in destination row y's field and the fields are kept
+// apart.
+inline const uint8_t* TapRowStart(const KernelSource& f, uint32_t y, int32_t top,
+                                  const uint8_t* first, int r) {
+    const int32_t down = f.fields & ((top + r) ^ int32_t(y)) & 1;
+    return first + (r + down) * f.step;
 }
 
 // Two samples whose taps all lie inside the frame, worked on side by side:
 // each sum's additions wait on the one before, and the other sample's
 // fill the wait.
 template <class K, int N>
-inline void KernelPairInside(const KernelSource& f, const double* fx, const double* fy,
+inline void KernelPairInside(const KernelSource& f, uint32_t y, const double* fx, const double* fy,
                              uint32_t* out) {
     constexpr int taps = K::kTaps, half = taps / 2;
     __m128d acrossA[taps], downA[taps], acrossB[taps], downB[taps];
@@ -791,20 +802,19 @@ inline void KernelPairInside(const KernelSource& f, const double* fx, const doub
     const int32_t ixB = int32_t(fx[1]), iyB = int32_t(fy[1]);
     KernelWeights<K>(fx[0], fy[0], ixA, iyA, acrossA, downA);
     KernelWeights<K>(fx[1], fy[1], ixB, iyB, acrossB, downB);
-    const uint8_t* a = f.origin + (iyA - (half - 1)) * f.step + ptrdiff_t(ixA - (half - 1)) * N;
-    const uint8_t* b = f.origin + (iyB - (half - 1)) * f.step + ptrdiff_t(ixB - (half - 1)) * N;
+    const int32_t topA = iyA - (half - 1), topB = iyB - (half - 1);
+    const uint8_t* a = f.origin + topA * f.step + ptrdiff_t(ixA - (half - 1)) * N;
+    const uint8_t* b = f.origin + topB * f.step + ptrdiff_t(ixB - (half - 1)) * N;
     __m128d loA, hiA, loB, hiB;
     __m128i px[taps];
-    LoadTapRow<taps, N>(a, px);
+    LoadTapRow<taps, N>(TapRowStart(f, y, topA, a, 0), px);
     AddTapRow<taps, true>(px, downA[0], acrossA, loA, hiA);
-    LoadTapRow<taps, N>(b, px);
+    LoadTapRow<taps, N>(TapRowStart(f, y, topB, b, 0), px);
     AddTapRow<taps, true>(px, downB[0], acrossB, loB, hiB);
     for (int r = 1; r < taps; ++r) {
-        a += f.step;
-        b += f.step;
-        LoadTapRow<taps, N>(a, px);
+        LoadTapRow<taps, N>(TapRowStart(f, y, topA, a, r), px);
         AddTapRow<taps, false>(px, downA[r], acrossA, loA, hiA);
-        LoadTapRow<taps, N>(b, px);
+        LoadTapRow<taps, N>(TapRowStart(f, y, topB, b, r), px);
         AddTapRow<taps, false>(px, downB[r], acrossB, loB, hiB);
     }
     out[0] = RoundSums(loA, hiA);
@@ -822,13 +832,12 @@ inline uint32_t KernelPixel(const KernelSource& f, uint32_t y, double fx, double
     __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
     __m128i px[taps];
     const int32_t left = ix - (half - 1), top = iy - (half - 1);
-    if (!f.fields && left >= 0 && ix + half < f.w && top >= 0 && iy + half < f.h) {
+    if (TapsInside<taps>(f, fx, fy)) {
         const uint8_t* p = f.origin + top * f.step + ptrdiff_t(left) * N;
-        LoadTapRow<taps, N>(p, px);
+        LoadTapRow<taps, N>(TapRowStart(f, y, top, p, 0), px);
         AddTapRow<taps, true>(px, down[0], across, lo, hi);
         for (int r = 1; r < taps; ++r) {
-            p += f.step;
-            LoadTapRow<taps, N>(p, px);
+            LoadTapRow<taps, N>(TapRowStart(f, y, top, p, r), px);
             AddTapRow<taps, false>(px, down[r], across, lo, hi);
         }
         return RoundSums(lo, hi);
@@ -887,7 +896,7 @@ void KernelRow(const Sampler& s, uint32_t y, bool fields, const double* xs, cons
     for (uint32_t x = 0; x < s.width;) {
         if (x + 1 < s.width && inside(xs[x], ys[x]) && inside(xs[x + 1], ys[x + 1])) {
             uint32_t bytes[2];
-            KernelPairInside<K, N>(f, xs + x, ys + x, bytes);
+            KernelPairInside<K, N>(f, y, xs + x, ys + x, bytes);
             std::memcpy(out, &bytes[0], N);
             std::memcpy(out + N, &bytes[1], N);
             x += 2;

@@ -89,24 +89,6 @@ inline uint32_t OpaqueIfClear(uint32_t alpha) {
     return alpha == 0 ? 255 : alpha;
 }
 
-template <uint32_t kBpp>
-uint32_t ReadPixel(const uint8_t* p) {
-    uint32_t v = p[0] | p[1] << 8 | p[2] << 16;
-    if (kBpp == 4) std::memcpy(&v, p, 4);
-    return v;
-}
-
-template <uint32_t kBpp>
-void WritePixel(uint8_t* p, uint32_t v) {
-    if (kBpp == 4) {
-        std::memcpy(p, &v, 4);
-    } else {
-        p[0] = uint8_t(v);
-        p[1] = uint8_t(v >> 8);
-        p[2] = uint8_t(v >> 16);
-    }
-}
-
 // The channel values of two pixels before their rounding or gamma: red,
 // green, blue, each channel of both pixels in one pair of doubles, in the
 // order of operations of a single pixel.
@@ -138,8 +120,8 @@ void AdjustStraight(const Pass& p, const FrameView& src, const FrameView& dst, i
         for (int32_t x = 0; x < width; x += 2) {
             // A last odd pixel goes with itself.
             const bool two = x + 1 < width;
-            const uint32_t a = ReadPixel<kBpp>(in + size_t(x) * kBpp);
-            const uint32_t b = two ? ReadPixel<kBpp>(in + size_t(x + 1) * kBpp) : a;
+            const uint32_t a = LoadPixel<kBpp>(in + size_t(x) * kBpp);
+            const uint32_t b = two ? LoadPixel<kBpp>(in + size_t(x + 1) * kBpp) : a;
             __m128d v[3];
             mix.Pair(a, b, v);
             const uint32_t alphaA = kBpp == 4 ? OpaqueIfClear(a >> 24) : 0;
@@ -152,9 +134,9 @@ void AdjustStraight(const Pass& p, const FrameView& src, const FrameView& dst, i
             const __m128i wide = _mm_packs_epi32(_mm_unpacklo_epi64(blueGreen, redAlpha),
                                                  _mm_unpackhi_epi64(blueGreen, redAlpha));
             const __m128i bytes = _mm_packus_epi16(wide, wide);
-            WritePixel<kBpp>(out + size_t(x) * kBpp, uint32_t(_mm_cvtsi128_si32(bytes)));
+            StorePixel<kBpp>(out + size_t(x) * kBpp, uint32_t(_mm_cvtsi128_si32(bytes)));
             if (two)
-                WritePixel<kBpp>(out + size_t(x + 1) * kBpp,
+                StorePixel<kBpp>(out + size_t(x + 1) * kBpp,
                                  uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4))));
         }
     }
@@ -177,8 +159,8 @@ void AdjustCurved(const Pass& p, const FrameView& src, const FrameView& dst, int
         for (int32_t x0 = 0; x0 < width; x0 += kStretch) {
             const int32_t n = width - x0 < kStretch ? width - x0 : kStretch;
             for (int32_t k = 0; k < n; k += 2) {
-                const uint32_t a = ReadPixel<kBpp>(in + size_t(x0 + k) * kBpp);
-                const uint32_t b = k + 1 < n ? ReadPixel<kBpp>(in + size_t(x0 + k + 1) * kBpp) : a;
+                const uint32_t a = LoadPixel<kBpp>(in + size_t(x0 + k) * kBpp);
+                const uint32_t b = k + 1 < n ? LoadPixel<kBpp>(in + size_t(x0 + k + 1) * kBpp) : a;
                 __m128d v[3];
                 mix.Pair(a, b, v);
                 for (int i = 0; i < 3; ++i)
@@ -194,7 +176,7 @@ void AdjustCurved(const Pass& p, const FrameView& src, const FrameView& dst, int
                     const uint8_t byte = curved[i] ? gamma[i].Map(w) : ClampToByte(w);
                     px |= uint32_t(byte) << (8 * (2 - i));
                 }
-                WritePixel<kBpp>(q, px);
+                StorePixel<kBpp>(q, px);
             }
         }
     }

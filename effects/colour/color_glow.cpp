@@ -317,24 +317,6 @@ __m128d RatioPair(const int32_t* M, const int32_t* N, double factor) {
     return _mm_div_pd(weighted, n);
 }
 
-template <uint32_t kBpp>
-uint32_t LoadPixel(const uint8_t* p) {
-    uint32_t v = p[0] | p[1] << 8 | p[2] << 16;
-    if (kBpp == 4) std::memcpy(&v, p, 4);
-    return v;
-}
-
-template <uint32_t kBpp>
-void StorePixel(uint8_t* p, uint32_t v) {
-    if (kBpp == 4) {
-        std::memcpy(p, &v, 4);
-    } else {
-        p[0] = uint8_t(v);
-        p[1] = uint8_t(v >> 8);
-        p[2] = uint8_t(v >> 16);
-    }
-}
-
 // What a pixel inside the box gets, worked out for four pixels at a time,
 // each channel of two pixels in one pair of doubles.
 struct Tint {

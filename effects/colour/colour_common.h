@@ -24,6 +24,26 @@ inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& param)
     return v < param.min ? int32_t(param.min) : v > param.max ? int32_t(param.max) : v;
 }
 
+// A pixel's bytes as one little-endian word (blue lowest), 3 or 4 of them;
+// the store writes back as many.
+template <uint32_t kBpp>
+uint32_t LoadPixel(const uint8_t* p) {
+    uint32_t v = p[0] | p[1] << 8 | p[2] << 16;
+    if (kBpp == 4) std::memcpy(&v, p, 4);
+    return v;
+}
+
+template <uint32_t kBpp>
+void StorePixel(uint8_t* p, uint32_t v) {
+    if (kBpp == 4) {
+        std::memcpy(p, &v, 4);
+    } else {
+        p[0] = uint8_t(v);
+        p[1] = uint8_t(v >> 8);
+        p[2] = uint8_t(v >> 16);
+    }
+}
+
 inline uint8_t LimitToByte(int32_t v) {
     return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
 }

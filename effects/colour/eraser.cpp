@@ -93,10 +93,9 @@ Rect EvenRect(Rect r) {
 // `largest` (largest·divisor <= 2^shift), so every quotient is exact.
 class ExactDivider {
   public:
-    // Usable when largest·divisor stays below 2^62.
+    // Usable when both stay below 2^31, so largest·divisor stays below 2^62.
     static bool Fits(uint64_t divisor, uint64_t largest) {
-        return divisor > 0 && largest < (uint64_t(1) << 31) &&
-               largest <= (uint64_t(1) << 31) / divisor * (uint64_t(1) << 31);
+        return divisor > 0 && divisor < (uint64_t(1) << 31) && largest < (uint64_t(1) << 31);
     }
 
     ExactDivider(uint32_t divisor, uint32_t largest) {

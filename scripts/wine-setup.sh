@@ -27,7 +27,17 @@ die() {
 
 can_run_32bit() { "$probe" --version >/dev/null 2>&1; }
 
+# F keeps the interpreter that was opened at registration, so after qemu is
+# upgraded the old one would go on running; the stamp (gone at reboot, like the
+# registration) names the version that was registered.
+stamp=/run/vex-binfmt-qemu-i386
+qemu_version() { "$qemu" --version 2>/dev/null | head -n1; }
+registered_is_current() { [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$(qemu_version)" ]; }
+
 [ -x "$probe" ] || die "$probe is missing (run scripts/install-deps.sh)"
+if [ -e "$entry" ] && [ -x "$qemu" ] && [ "$(id -u)" -eq 0 ] && ! registered_is_current; then
+  echo -1 >"$entry" 2>/dev/null || true
+fi
 can_run_32bit && exit 0
 
 [ -x "$qemu" ] || die "32-bit programs do not run and $qemu is missing (run scripts/install-deps.sh)"
@@ -51,3 +61,4 @@ fi
 printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:$flags" >"$binfmt/register" 2>/dev/null || true
 
 can_run_32bit || die "registered $entry, but $probe still does not run"
+qemu_version >"$stamp" 2>/dev/null || true

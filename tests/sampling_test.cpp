@@ -14,6 +14,14 @@
 namespace vx {
 namespace {
 
+// Sets the effect state a sampler reads: frame size, pixel size, outside colour.
+void SetSamplingState(EffectBase& effect, int32_t w, int32_t h, int32_t bytesPerPixel) {
+    effect.frameWidth = w;
+    effect.frameHeight = h;
+    effect.bytesPerPixel = uint16_t(bytesPerPixel);
+    effect.outsideColor = {10, 20, 30, 40};
+}
+
 struct SamplerFixture : ::testing::Test {
     host::Frame src{host::FrameFormat{16, 12, 32}};
     host::Frame dst{host::FrameFormat{16, 12, 32}};
@@ -21,10 +29,7 @@ struct SamplerFixture : ::testing::Test {
 
     void SetUp() override {
         test::PaintTestPicture(src);
-        effect.frameWidth = 16;
-        effect.frameHeight = 12;
-        effect.bytesPerPixel = 4;
-        effect.outsideColor = {10, 20, 30, 40};
+        SetSamplingState(effect, 16, 12, 4);
     }
     Sampler Make() { return Sampler(effect, ViewFrame(src.Host()), ViewFrame(dst.Host())); }
     std::vector<uint8_t> Out(int x, int y) { return {dst.Row(y) + 4 * x, dst.Row(y) + 4 * x + 4}; }
@@ -128,10 +133,7 @@ TEST(SamplerGrid, GridAndSplitPositionsGiveTheRowSamplersBytesForEveryByteValue)
                 for (int32_t i = 0; i < n * w; ++i)  // rows 0..9 of columns 3..42: all 256 values
                     src.Row(y)[i] = uint8_t(i / n + 40 * y + 85 * (i % n));
             EffectBase effect;
-            effect.frameWidth = w;
-            effect.frameHeight = h;
-            effect.bytesPerPixel = n;
-            effect.outsideColor = {10, 20, 30, 40};
+            SetSamplingState(effect, w, h, n);
             const Sampler rows(effect, ViewFrame(src.Host()), ViewFrame(viaRows.Host()));
             const Sampler grid(effect, ViewFrame(src.Host()), ViewFrame(viaGrid.Host()));
             const Sampler split(effect, ViewFrame(src.Host()), ViewFrame(viaSplit.Host()));
@@ -220,10 +222,7 @@ TEST(KernelSampler, EveryKernelModeGivesThePlainLoopsBytes) {
                 test::PaintTestPicture(src, uint32_t(w * h));
                 const int32_t n = layout.bitsPerPixel / 8;
                 EffectBase effect;
-                effect.frameWidth = w;
-                effect.frameHeight = h;
-                effect.bytesPerPixel = n;
-                effect.outsideColor = {10, 20, 30, 40};
+                SetSamplingState(effect, w, h, n);
                 const Sampler s(effect, ViewFrame(src.Host()), ViewFrame(dst.Host()));
                 const std::vector<double> xs = KernelTestPositions(w), ys = KernelTestPositions(h);
                 for (int32_t mode = kInterpolateCubicSharp; mode <= kInterpolateCubicExact;

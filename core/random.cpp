@@ -8,9 +8,6 @@ namespace {
 
 thread_local uint32_t gState = 1;
 
-constexpr uint32_t kMultiplier = 214013u;
-constexpr uint32_t kIncrement = 2531011u;
-
 int32_t DrawOf(uint32_t state) {
     return int32_t(state >> 16 & 0x7FFF);
 }
@@ -22,7 +19,7 @@ void SeedRandom(uint32_t seed) {
 }
 
 int32_t NextRandom() {
-    gState = gState * kMultiplier + kIncrement;
+    gState = gState * kRandomMultiplier + kRandomIncrement;
     return DrawOf(gState);
 }
 

@@ -28,14 +28,17 @@ inline int32_t ReadIntegerWithin(HostRenderContext* ctx, const ParamSpec& param)
 // the store writes back as many.
 template <uint32_t kBpp>
 uint32_t LoadPixel(const uint8_t* p) {
-    uint32_t v = p[0] | p[1] << 8 | p[2] << 16;
-    if (kBpp == 4) std::memcpy(&v, p, 4);
-    return v;
+    if constexpr (kBpp == 4) {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    return p[0] | p[1] << 8 | p[2] << 16;
 }
 
 template <uint32_t kBpp>
 void StorePixel(uint8_t* p, uint32_t v) {
-    if (kBpp == 4) {
+    if constexpr (kBpp == 4) {
         std::memcpy(p, &v, 4);
     } else {
         p[0] = uint8_t(v);
